@@ -1,0 +1,40 @@
+#ifndef CONFIG_LAUNCHERCONFIG_H
+#define CONFIG_LAUNCHERCONFIG_H
+
+// The settings of the program INI file, as the launcher keeps them after reading.
+
+#include <string>
+
+#include "os/Platform.h"
+#include "runtime/JavaVersion.h"
+
+enum class JvmType { Default = 0, Server = 1, FavorServer = 2 };
+
+struct LauncherConfig {
+  std::string splashImage;
+  std::string splashShadow;
+  JvmType jvmType = JvmType::Default;
+  std::string mainClass;  // slash form: com/example/App
+  JavaVersion minVersion;
+  JavaVersion maxVersion;
+  bool isService = false;
+  bool sourceJdk = false;
+  bool sourceJre = false;
+  bool sourceFavor = true;
+  bool jrockitAllowed = false;
+  bool sunAllowed = true;
+  bool jrockitFavored = false;
+  bool sunFavored = true;
+  std::string productName;
+  std::string productCode;
+  StringArray preferredVersions;
+  std::string jrePath;
+  std::string libraryPath;
+  std::string outputFile;
+  std::string errorFile;
+  std::string systemPath;
+  bool failureCheck = false;
+  bool overrideWorkingDir = false;
+};
+
+#endif

@@ -1,0 +1,203 @@
+#include "config/Settings.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "launcher/ErrorReport.h"
+#include "launcher/Launcher.h"
+#include "launcher/Trace.h"
+#include "os/Process.h"
+#include "os/Profile.h"
+
+namespace {
+
+bool equalsIgnoringCase(const std::string& a, const char* b) {
+  const std::size_t length = std::strlen(b);
+  if (a.size() != length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Position where the file name of a path starts.
+std::size_t fileNameStart(const std::string& path) {
+  const std::size_t slash = path.rfind(os::kPathSeparator);
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The per-user settings folder: APPDATA on Windows; XDG_CONFIG_HOME, or ~/.config, on POSIX.
+std::string userSettingsFolder() {
+  std::string folder;
+#ifdef _WIN32
+  os::getEnvironment("APPDATA", folder);
+#else
+  if (!os::getEnvironment("XDG_CONFIG_HOME", folder) || folder.empty()) {
+    std::string home;
+    os::getEnvironment("HOME", home);
+    folder = home + "/.config";
+  }
+#endif
+  return folder;
+}
+
+std::string traceValue(const char* name, const std::string& value) {
+  trace("setting %s: [%s]", name, value.c_str());
+  return value;
+}
+
+std::string readTraced(const std::string& iniPath, const IniKey& key) {
+  return traceValue(key.key, readSetting(iniPath, key));
+}
+
+}  // namespace
+
+bool getIniPath(const Launcher& launcher, std::string& path) {
+  std::string program;
+  if (!getModulePath(launcher, program)) return false;
+  const std::size_t dot = program.rfind('.');
+#ifdef _WIN32
+  if (dot == std::string::npos) return false;
+  path = program.substr(0, dot + 1) + "ini";
+#else
+  // A dot in a folder name does not count: only the file name's extension is replaced.
+  if (dot == std::string::npos || dot < fileNameStart(program)) {
+    path = program + ".ini";
+  } else {
+    path = program.substr(0, dot + 1) + "ini";
+  }
+#endif
+  return true;
+}
+
+std::string folderSafeName(const std::string& name) {
+  std::string safe;
+  for (char c : name) {
+    if (std::strchr("\\?\"|><:/*", c) == nullptr || c == '\0') safe += c;
+  }
+  return safe;
+}
+
+std::string getUserIniPath(const Launcher& launcher, bool create) {
+  std::string program;
+  if (!getModulePath(launcher, program)) return std::string();
+  std::string baseName = program.substr(fileNameStart(program));
+  const std::size_t dot = baseName.rfind('.');
+  if (dot != std::string::npos) baseName.resize(dot);
+
+  const std::string productFolder =
+      userSettingsFolder() + os::kPathSeparator + folderSafeName(launcher.config.productName);
+  const std::string codeFolder = productFolder + os::kPathSeparator + launcher.config.productCode;
+  if (create) {
+    os::createDirectory(productFolder);
+    os::createDirectory(codeFolder);
+  }
+  return codeFolder + os::kPathSeparator + baseName + ".ini";
+}
+
+std::string readSetting(const std::string& iniPath, const IniKey& key) {
+  return os::readProfileString(iniPath, key.section, key.key);
+}
+
+JvmType parseJvmType(const std::string& value) {
+  if (value == "server") return JvmType::Server;
+  if (value == "favor_server") return JvmType::FavorServer;
+  return JvmType::Default;
+}
+
+void applyJvmSource(const std::string& value, LauncherConfig& config) {
+  config.sourceJdk = true;
+  config.sourceJre = true;
+  if (value.empty()) return;  // sourceFavor keeps its initial value
+  config.sourceJdk = value == "only_JDK" || value == "favor_JDK";
+  config.sourceJre = value == "only_JRE" || value == "favor_JRE";
+  config.sourceFavor = value == "favor_JRE" || value == "favor_JDK";
+}
+
+void applyVmProvider(const std::string& value, LauncherConfig& config) {
+  if (value.empty()) return;
+  if (equalsIgnoringCase(value, "jrockit")) {
+    config.jrockitAllowed = true;
+    config.sunAllowed = false;
+    config.jrockitFavored = true;
+    config.sunFavored = false;
+  } else if (equalsIgnoringCase(value, "favor_sun")) {
+    config.jrockitAllowed = true;
+    config.sunAllowed = true;
+    config.jrockitFavored = false;
+    config.sunFavored = true;
+  } else if (equalsIgnoringCase(value, "favor_jrockit")) {
+    config.jrockitAllowed = true;
+    config.sunAllowed = true;
+    config.jrockitFavored = true;
+    config.sunFavored = false;
+  } else if (equalsIgnoringCase(value, "any")) {
+    config.jrockitAllowed = true;
+    config.sunAllowed = true;
+    config.jrockitFavored = false;
+    config.sunFavored = false;
+  }
+}
+
+bool isYes(const std::string& value) { return equalsIgnoringCase(value, "yes"); }
+
+bool readSettings(Launcher& launcher) {
+  std::string iniPath;
+  if (!getIniPath(launcher, iniPath)) return false;
+  trace("INI file: %s", iniPath.c_str());
+  LauncherConfig& config = launcher.config;
+
+  const std::string minimum = readTraced(iniPath, ini::MinimumVersion);
+  config.minVersion = minimum == "any" ? JavaVersion{{0, 0, 0, 0}, 4} : parseVersion(minimum, 0);
+  const std::string maximum = readTraced(iniPath, ini::MaximumVersion);
+  config.maxVersion =
+      maximum == "any"
+          ? JavaVersion{{kAnyComponent, kAnyComponent, kAnyComponent, kAnyComponent}, 4}
+          : parseVersion(maximum, kAnyComponent);
+
+  config.isService = readTraced(iniPath, ini::ApplicationType) == "service";
+  config.preferredVersions = splitPreferredVersions(readTraced(iniPath, ini::PreferredVersions));
+  config.productCode = readTraced(iniPath, ini::ProductCode);
+  config.productName = readTraced(iniPath, ini::ProductName);
+
+  // A per-user INI that exists decides "JRE Path" alone, even when it lacks the key.
+  std::string jrePathSource = iniPath;
+  if (os::isWindowsNT() && !config.isService) {
+    const std::string userIni = getUserIniPath(launcher, false);
+    if (!userIni.empty() && os::fileExists(userIni)) jrePathSource = userIni;
+  }
+  trace("JRE Path read from: %s", jrePathSource.c_str());
+  config.jrePath = readTraced(jrePathSource, ini::JrePath);
+
+  config.jvmType = parseJvmType(readTraced(iniPath, ini::JvmTypeKey));
+  applyJvmSource(readTraced(iniPath, ini::JvmSource), config);
+  applyVmProvider(readTraced(iniPath, ini::VmProvider), config);
+
+  config.mainClass = readTraced(iniPath, ini::MainClass);
+  if (config.mainClass.empty()) {
+    showError(launcher.messageParent, loadText(IDS_NO_MAIN_CLASS));
+    return false;
+  }
+  for (char& c : config.mainClass) {
+    if (c == '.') c = '/';
+  }
+
+  config.failureCheck = isYes(readTraced(iniPath, ini::FailureCheck));
+  config.overrideWorkingDir = isYes(readTraced(iniPath, ini::OverrideWorkingDir));
+  config.systemPath = readTraced(iniPath, ini::SystemPath);
+  config.libraryPath = readTraced(iniPath, ini::LibraryPath);
+  return true;
+}
+
+void storeJrePath(const Launcher& launcher, const std::string& folder) {
+  std::string iniPath;
+  if (!getIniPath(launcher, iniPath)) return;
+  std::string target = iniPath;
+  if (os::isWindowsNT() && !launcher.config.isService) target = getUserIniPath(launcher, true);
+  const bool written = os::writeProfileString(target, ini::JrePath.section, ini::JrePath.key, folder);
+  trace("JRE Path [%s] %s %s", folder.c_str(), written ? "written to" : "could not be written to",
+        target.c_str());
+}

@@ -1,0 +1,40 @@
+#ifndef CONFIG_SETTINGS_H
+#define CONFIG_SETTINGS_H
+
+// The program INI file beside the executable and the per-user INI file that may hold "JRE Path".
+
+#include <string>
+
+#include "config/IniKeys.h"
+#include "config/LauncherConfig.h"
+
+class Launcher;
+
+// The program INI: the program path with the extension of its file name replaced by "ini" (".ini"
+// appended when the file name has none on POSIX). False when the program path is unavailable
+// (reported) or, on Windows, holds no ".".
+bool getIniPath(const Launcher& launcher, std::string& path);
+
+// The per-user INI path (empty when the program path is unavailable). With create, its two folders
+// below the per-user settings folder are created first, failures ignored.
+std::string getUserIniPath(const Launcher& launcher, bool create);
+
+// One value of the INI file at iniPath; empty when absent.
+std::string readSetting(const std::string& iniPath, const IniKey& key);
+
+// Fills launcher.config from the INI files. False after "Main class was not specified in INI file."
+// has been shown, or when the INI path cannot be formed.
+bool readSettings(Launcher& launcher);
+
+// Remembers the runtime folder the user chose. Failures are ignored.
+void storeJrePath(const Launcher& launcher, const std::string& folder);
+
+// The conversion tables, exposed for their tests.
+JvmType parseJvmType(const std::string& value);
+void applyJvmSource(const std::string& value, LauncherConfig& config);
+void applyVmProvider(const std::string& value, LauncherConfig& config);
+bool isYes(const std::string& value);  // "Yes" in any case
+// Product Name without the nine characters a folder name cannot hold.
+std::string folderSafeName(const std::string& name);
+
+#endif

@@ -1,0 +1,19 @@
+#ifndef LAUNCHER_SINGLEINSTANCE_H
+#define LAUNCHER_SINGLEINSTANCE_H
+
+// A second start of a single-instance application hands its arguments to the first one.
+
+#include <cstdint>
+
+class Launcher;
+
+// Set-up of a first instance, or hand-over of a second one. False makes start-up fail.
+bool setupSingleInstance(Launcher& launcher);
+
+// A second instance's wait for the first one's reply; returns the exit code.
+std::int32_t waitForFirstInstance(Launcher& launcher);
+
+// Ends the listener of a first instance and releases the shared block.
+void stopSingleInstance(Launcher& launcher);
+
+#endif

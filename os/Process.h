@@ -1,0 +1,70 @@
+#ifndef OS_PROCESS_H
+#define OS_PROCESS_H
+
+// Process-wide services: the program's own path and arguments, the current folder, environment
+// variables, files and folders, and the system's memory figures.
+
+#include <cstdint>
+#include <string>
+
+#include "os/Platform.h"
+
+namespace os {
+
+// Thread locale and the one window-system call after which the first thread can receive thread
+// messages. Nothing to do on POSIX.
+void initializeFirstThread();
+
+// Windows hardening: the current folder leaves the DLL search order.
+void hardenLibrarySearch();
+
+// Remembers argv for commandLineArguments on POSIX; ignored on Windows, which reads the command
+// line from the system.
+void setProcessArguments(int argc, char** argv);
+
+// The arguments handed to Java, without the program path: on Windows split from the system's
+// command line by the launcher's own rules, on POSIX taken from argv.
+StringArray commandLineArguments();
+
+// Full path of the running executable, of any length. On failure returns false and sets error to
+// the system error code.
+bool modulePath(std::string& path, unsigned long& error);
+
+// Whether c is the lead byte of a double-byte character in the ANSI code page.
+bool isLeadByte(unsigned char c);
+
+// Whether the thread locale classes c as white space.
+bool isSpace(unsigned char c);
+
+bool setCurrentDirectory(const std::string& path);
+
+// False when the variable is not set.
+bool getEnvironment(const char* name, std::string& value);
+bool setEnvironment(const char* name, const std::string& value);
+
+// %NAME% references replaced by the variables' values with the rules of ExpandEnvironmentStrings:
+// a reference to an unknown variable stays as written. Returns false (text untouched) when the
+// expansion reports a size of zero.
+bool expandEnvironment(std::string& text);
+
+// Whether a search for the exact path finds an entry (a folder counts).
+bool fileExists(const std::string& path);
+
+// Creates one folder; failures (for instance because it exists) are the caller's to ignore.
+bool createDirectory(const std::string& path);
+
+// The system reports the Windows NT platform; always true on POSIX, whose per-user settings folder
+// plays the part of APPDATA.
+bool isWindowsNT();
+
+unsigned long lastError();
+
+struct MemoryStatus {
+  std::uint64_t totalPhysical;     // the machine's physical memory in bytes
+  std::uint64_t availableVirtual;  // address space this process may still use, in bytes
+};
+MemoryStatus memoryStatus();
+
+}  // namespace os
+
+#endif

@@ -1,0 +1,130 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "os/Process.h"
+
+namespace os {
+
+namespace {
+StringArray processArguments;
+}
+
+void initializeFirstThread() {}
+
+void hardenLibrarySearch() {}
+
+void setProcessArguments(int argc, char** argv) {
+  processArguments.clear();
+  for (int i = 1; i < argc; ++i) processArguments.emplace_back(argv[i]);
+}
+
+StringArray commandLineArguments() { return processArguments; }
+
+bool modulePath(std::string& path, unsigned long& error) {
+  std::string buffer(260, '\0');
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", &buffer[0], buffer.size());
+    if (length < 0) {
+      error = static_cast<unsigned long>(errno);
+      return false;
+    }
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(length));
+      path = buffer;
+      return true;
+    }
+    buffer.assign(buffer.size() * 2, '\0');
+  }
+}
+
+bool isLeadByte(unsigned char) { return false; }
+
+bool isSpace(unsigned char c) { return std::isspace(c) != 0; }
+
+bool setCurrentDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
+
+bool getEnvironment(const char* name, std::string& value) {
+  const char* found = std::getenv(name);
+  value = found != nullptr ? found : "";
+  return found != nullptr;
+}
+
+bool setEnvironment(const char* name, const std::string& value) {
+  return setenv(name, value.c_str(), 1) == 0;
+}
+
+bool expandEnvironment(std::string& text) {
+  // The rules of ExpandEnvironmentStrings: %NAME% of a set variable becomes its value; the text of
+  // an unknown reference is kept, and its closing % may open the next reference.
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (text[pos] != '%') {
+      std::size_t next = text.find('%', pos);
+      if (next == std::string::npos) next = text.size();
+      out.append(text, pos, next - pos);
+      pos = next;
+      continue;
+    }
+    const std::size_t nameStart = pos + 1;
+    const std::size_t close = text.find('%', nameStart);
+    if (close == std::string::npos) {
+      out.append(text, pos, std::string::npos);
+      break;
+    }
+    const std::string name = text.substr(nameStart, close - nameStart);
+    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+    if (value != nullptr) {
+      out += value;
+      pos = close + 1;
+    } else {
+      out.append(text, pos, close - pos);
+      pos = close;
+    }
+  }
+  text = out;
+  return true;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+bool isWindowsNT() { return true; }
+
+unsigned long lastError() { return static_cast<unsigned long>(errno); }
+
+MemoryStatus memoryStatus() {
+  MemoryStatus result = {0, 0};
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0) {
+    result.totalPhysical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+  }
+  // What the process may still map: its address-space limit (the user half of a 47-bit address
+  // space when unlimited) less what it has mapped already.
+  std::uint64_t limit = std::uint64_t(1) << 47;
+  struct rlimit rl;
+  if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
+  std::uint64_t used = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    unsigned long long size = 0;
+    if (std::fscanf(statm, "%llu", &size) == 1 && pageSize > 0) {
+      used = size * static_cast<std::uint64_t>(pageSize);
+    }
+    std::fclose(statm);
+  }
+  result.availableVirtual = limit > used ? limit - used : 0;
+  return result;
+}
+
+}  // namespace os

@@ -1,0 +1,50 @@
+#include <cstdio>
+
+#include "os/Ui.h"
+#include "os/Wsprintf.h"
+
+namespace os {
+
+namespace {
+
+struct Entry {
+  unsigned id;
+  const char* text;
+};
+
+constexpr Entry kStrings[] = {
+#define STRING_ENTRY(id, name, text) {id, text},
+#include "resources/strings.def"
+#undef STRING_ENTRY
+};
+
+}  // namespace
+
+std::string loadString(unsigned id) {
+  for (const Entry& entry : kStrings) {
+    if (entry.id == id) return entry.text;
+  }
+  return std::string();
+}
+
+std::string formatV(const char* format, va_list args) { return formatLikeWsprintf(format, args); }
+
+// Without a window system the text a message box would show goes to standard error, whole.
+int messageBox(WindowHandle, const char* textOrId, const char* captionOrId, unsigned) {
+  std::string text = reinterpret_cast<std::uintptr_t>(textOrId) <= 0xFFFF
+                         ? loadString(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(textOrId)))
+                         : std::string(textOrId);
+  std::string caption;
+  if (captionOrId != nullptr) {
+    caption = reinterpret_cast<std::uintptr_t>(captionOrId) <= 0xFFFF
+                  ? loadString(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(captionOrId)))
+                  : std::string(captionOrId);
+  }
+  if (!caption.empty()) text = caption + ": " + text;
+  if (text.empty() || text.back() != '\n') text += '\n';
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+  return 1;  // IDOK
+}
+
+}  // namespace os

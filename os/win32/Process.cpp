@@ -1,0 +1,140 @@
+#include <windows.h>
+
+#include "launcher/CommandLine.h"
+#include "os/Process.h"
+
+namespace os {
+
+void initializeFirstThread() {
+  SetThreadLocale(GetSystemDefaultLCID());
+  // Gives this thread a message queue, so that thread messages posted to it are kept.
+  DefWindowProcA(nullptr, 0, 0, 0);
+}
+
+void hardenLibrarySearch() { SetDllDirectoryA(""); }
+
+void setProcessArguments(int, char**) {}
+
+StringArray commandLineArguments() {
+  const char* line = GetCommandLineA();
+  return splitCommandLine(line != nullptr ? line : "", isLeadByte, isSpace);
+}
+
+bool modulePath(std::string& path, unsigned long& error) {
+  // The classic 260-character buffer first; grow while the system says the path was cut.
+  std::string buffer(MAX_PATH, '\0');
+  for (;;) {
+    SetLastError(0);
+    const DWORD length = GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      error = GetLastError();
+      return false;
+    }
+    if (length < buffer.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      buffer.resize(length);
+      path = buffer;
+      return true;
+    }
+    if (buffer.size() >= 32768 * 2) {
+      error = ERROR_INSUFFICIENT_BUFFER;
+      return false;
+    }
+    buffer.assign(buffer.size() * 2, '\0');
+  }
+}
+
+bool isLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+bool isSpace(unsigned char c) {
+  WORD type = 0;
+  const char text = static_cast<char>(c);
+  if (!GetStringTypeExA(GetThreadLocale(), CT_CTYPE1, &text, 1, &type)) return false;
+  return (type & C1_SPACE) != 0;
+}
+
+bool setCurrentDirectory(const std::string& path) {
+  return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+bool getEnvironment(const char* name, std::string& value) {
+  const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+  if (needed == 0) {
+    value.clear();
+    return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  }
+  std::string buffer(needed, '\0');
+  const DWORD length = GetEnvironmentVariableA(name, &buffer[0], needed);
+  buffer.resize(length < needed ? length : 0);
+  value = buffer;
+  return true;
+}
+
+bool setEnvironment(const char* name, const std::string& value) {
+  return SetEnvironmentVariableA(name, value.c_str()) != FALSE;
+}
+
+bool expandEnvironment(std::string& text) {
+  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+  if (needed == 0) return false;
+  std::string buffer(needed, '\0');
+  const DWORD written = ExpandEnvironmentStringsA(text.c_str(), &buffer[0], needed);
+  if (written == 0 || written > needed) return false;
+  buffer.resize(written - 1);  // the count includes the terminating zero
+  text = buffer;
+  return true;
+}
+
+bool fileExists(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+bool createDirectory(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool isWindowsNT() {
+  OSVERSIONINFOEXA extended = {};
+  extended.dwOSVersionInfoSize = sizeof extended;
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+  if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended))) {
+    return extended.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  }
+  OSVERSIONINFOA basic = {};
+  basic.dwOSVersionInfoSize = sizeof basic;
+  if (GetVersionExA(&basic)) return basic.dwPlatformId == VER_PLATFORM_WIN32_NT;
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+  return false;
+}
+
+unsigned long lastError() { return GetLastError(); }
+
+MemoryStatus memoryStatus() {
+  MemoryStatus result = {0, 0};
+#ifdef _WIN64
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) {
+    result.totalPhysical = status.ullTotalPhys;
+    result.availableVirtual = status.ullAvailVirtual;
+  }
+#else
+  // The 32-bit launcher asks as it always has; the figures are 32-bit values here.
+  MEMORYSTATUS status = {};
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  result.totalPhysical = status.dwTotalPhys;
+  result.availableVirtual = status.dwAvailVirtual;
+#endif
+  return result;
+}
+
+}  // namespace os

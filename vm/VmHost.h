@@ -1,0 +1,29 @@
+#ifndef VM_VMHOST_H
+#define VM_VMHOST_H
+
+// Loading the VM library, creating the VM on its own thread, calling main, destroying the VM.
+
+#include <jni.h>
+
+#include <cstdint>
+
+#include "os/Platform.h"
+
+class Launcher;
+
+// Loads jvmDllPath and takes its two entry points; reports its own failures.
+bool loadJvmLibrary(Launcher& launcher);
+
+// Creates the VM and calls main on a thread of its own, waits for it, and returns its exit code:
+// 0 when main was called and the thread left the VM cleanly, 1 otherwise.
+std::uint32_t runVmThread(Launcher& launcher);
+
+// Returns when the application's last non-daemon thread has ended.
+void destroyVm(Launcher& launcher);
+
+// A Java string from narrow text, decoded by the VM's platform charset; null on failure.
+jstring newPlatformString(JNIEnv* env, const std::string& text);
+// A String[] from narrow texts; null on failure.
+jobjectArray newPlatformStringArray(JNIEnv* env, const StringArray& texts);
+
+#endif
