@@ -17,4 +17,6 @@ bool setupSingleInstance(Launcher& launcher) {
 
 std::int32_t waitForFirstInstance(Launcher&) { return -1; }
 
+void singleInstanceMainStarting(Launcher&) {}
+
 void stopSingleInstance(Launcher& launcher) { launcher.sharedMapping.close(); }

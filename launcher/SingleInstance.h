@@ -13,6 +13,10 @@ bool setupSingleInstance(Launcher& launcher);
 // A second instance's wait for the first one's reply; returns the exit code.
 std::int32_t waitForFirstInstance(Launcher& launcher);
 
+// Called on the VM thread just before main is called: from here on, hand-overs can be served
+// (those that arrived earlier were kept until now).
+void singleInstanceMainStarting(Launcher& launcher);
+
 // Ends the listener of a first instance and releases the shared block.
 void stopSingleInstance(Launcher& launcher);
 
