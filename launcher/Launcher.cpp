@@ -37,6 +37,9 @@ void applyWorkingDirectory(Launcher& launcher) {
 bool Launcher::init() {
   arguments = os::commandLineArguments();
   if (traceEnabled()) {
+    std::string program;
+    unsigned long error = 0;
+    trace("executable: %s", os::modulePath(program, error) ? program.c_str() : "(unavailable)");
     trace("arguments: %u", static_cast<unsigned>(arguments.size()));
     for (std::size_t i = 0; i < arguments.size(); ++i) {
       trace("  argument %u: [%s]", static_cast<unsigned>(i), arguments[i].c_str());

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian machine, when it is missing: compilers for
+# Linux and both Windows word sizes, CMake and Ninja, Wine, Xvfb, a JDK and Python.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ python3
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine64 xvfb imagemagick
+  openjdk-17-jdk-headless
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

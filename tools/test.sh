@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds all three targets and runs every test: native unit tests (also
+# under ASan and UBSan), the unit tests as a Windows program under Wine, and the end-to-end tests
+# on Linux (real JVM) and Windows (Wine under Xvfb).
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+tools/setup.sh || exit 1
+tools/build.sh || exit 1
+
+mkdir -p build/test-logs
+total_passed=0
+total_failed=0
+status=0
+for dir in linux win64; do
+  echo "test: $dir"
+  log="build/test-logs/$dir.log"
+  ctest --test-dir "build/$dir" --output-on-failure -j "${JOBS:-2}" --timeout 900 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -n "$summary" ]; then
+    failed=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    count=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+    total_passed=$((total_passed + count - failed))
+    total_failed=$((total_failed + failed))
+  else
+    status=1
+  fi
+done
+echo "all: $total_passed passed, $total_failed failed"
+[ "$total_passed" -gt 0 ] || status=1
+exit $status
