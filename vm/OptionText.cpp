@@ -1,0 +1,229 @@
+#include "vm/OptionText.h"
+
+#include <cstdio>
+
+#include "os/Process.h"
+
+namespace {
+
+// Position of the last path separator, stepping over double-byte characters whole; npos if none.
+std::size_t lastSeparator(const std::string& path) {
+  std::size_t found = std::string::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == static_cast<unsigned char>(os::kPathSeparator)) {
+      found = i;
+    } else if (os::isLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    }
+  }
+  return found;
+}
+
+// Text before the last separator, or empty when there is none.
+std::string beforeLastSeparator(const std::string& path) {
+  const std::size_t at = lastSeparator(path);
+  return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+bool endsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
+
+// Where the token starting at pos ends: the first space outside a quoted stretch, or the end.
+std::size_t findSeparator(const std::string& text, std::size_t pos) {
+  std::size_t space = text.find(' ', pos);
+  std::size_t quote = text.find('"', pos);
+  while (quote != std::string::npos) {
+    if (space == std::string::npos) return text.size();
+    if (space < quote) return space;
+    std::size_t close = text.find('"', quote + 1);
+    if (close == std::string::npos) return space;
+    if (close + 1 < text.size() && text[close + 1] == '"') ++close;
+    quote = text.find('"', close + 1);
+    space = text.find(' ', close + 1);
+  }
+  return space == std::string::npos ? text.size() : space;
+}
+
+bool isUnitDigitOrColon(char c) { return (c >= '0' && c <= '9') || c == ':'; }
+
+// The numbers of text[first, end).
+NumberList parseNumbersUpTo(const std::string& text, std::size_t end) {
+  NumberList list;
+  list.firstIndex = text.size();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (isUnitDigitOrColon(text[i])) {
+      list.firstIndex = i;
+      break;
+    }
+  }
+  if (list.firstIndex == text.size()) return list;
+  list.numbers.push_back(0);
+  for (std::size_t i = list.firstIndex; i < end; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      list.numbers.back() = list.numbers.back() * 10u + static_cast<std::uint32_t>(c - '0');
+    } else if (c == ':') {
+      list.numbers.push_back(0);
+    }
+  }
+  return list;
+}
+
+// Kilobytes as a double, truncated toward zero into 64 bits without overflowing.
+std::uint64_t truncateToU64(double value) {
+  if (!(value > 0)) return 0;
+  if (value >= 18446744073709551615.0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(value);
+}
+
+}  // namespace
+
+std::string stripPathComponents(const std::string& path, int n) {
+  std::string result = path;
+  for (int i = 0; i < n; ++i) {
+    const std::size_t at = lastSeparator(result);
+    if (at == std::string::npos) break;
+    result.resize(at);
+  }
+  return result;
+}
+
+std::string runtimeLibraryFolder(const std::string& jvmLibraryPath) {
+  const std::string vmFolder = beforeLastSeparator(jvmLibraryPath);
+  const std::string binaries = beforeLastSeparator(vmFolder);
+  const std::size_t at = lastSeparator(binaries);
+  const std::string home = at == std::string::npos ? std::string() : binaries.substr(0, at + 1);
+  return home + "lib";
+}
+
+std::string folderOf(const std::string& programPath) {
+  const std::size_t at = lastSeparator(programPath);
+  return at == std::string::npos ? std::string() : programPath.substr(0, at + 1);
+}
+
+StringArray splitVmParameters(const std::string& text) {
+  StringArray tokens;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t separator = findSeparator(text, start);
+    tokens.push_back(text.substr(start, separator - start));
+    start = text.find_first_not_of(' ', separator);
+    if (start == std::string::npos) break;
+  }
+  return tokens;
+}
+
+std::string unquote(const std::string& token) {
+  std::string text = token;
+  std::size_t open = text.find('"');
+  while (open != std::string::npos) {
+    std::size_t close = text.find('"', open + 1);
+    if (close == std::string::npos) break;
+    if (close + 1 < text.size() && text[close + 1] == '"') ++close;
+    const std::string inner = text.substr(open + 1, close - open - 1);
+    text = text.substr(0, open) + inner + text.substr(close + 1);
+    open = text.find('"', open + inner.size());
+  }
+  return text;
+}
+
+bool isRelativeMemoryOption(const std::string& token) {
+  if (token.size() < 4) return false;
+  const std::string name = token.substr(0, 4);
+  if (name != "-Xms" && name != "-Xmx" && name != "-Xss") return false;
+  const char unit = token.back();
+  return unit == 'P' || unit == 'p' || unit == 'T' || unit == 't';
+}
+
+NumberList parseNumberList(const std::string& text) {
+  return parseNumbersUpTo(text, text.empty() ? 0 : text.size() - 1);
+}
+
+std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
+                                std::uint64_t availableVirtual, MemoryArithmetic arithmetic) {
+  const NumberList list = parseNumberList(token);
+  const std::uint32_t percentage = list.numbers.size() > 0 ? list.numbers[0] : 0;
+  const std::uint32_t minimum = list.numbers.size() > 1 ? list.numbers[1] : 0;
+  const std::uint32_t maximum = list.numbers.size() > 2 ? list.numbers[2] : 0;
+  const double fraction = static_cast<double>(percentage) * 0.01;
+  const char unit = token.empty() ? '\0' : token.back();
+  const bool ofFreeAddressSpace = unit == 'T' || unit == 't';
+  const std::uint64_t figure = ofFreeAddressSpace ? availableVirtual : totalPhysical;
+  const std::string prefix = token.substr(0, list.firstIndex);
+  char number[32];
+
+  if (arithmetic == MemoryArithmetic::Narrow32) {
+    // The 32-bit launcher's figures are 32-bit values, and so are its products.
+    const std::uint32_t base = static_cast<std::uint32_t>(figure) >> 10;
+    std::uint32_t value =
+        static_cast<std::uint32_t>(truncateToU64(static_cast<double>(base) * fraction));
+    if (maximum != 0 && value > maximum * 1024u) value = maximum * 1024u;
+    if (minimum * 1024u > value) value = minimum * 1024u;
+    std::snprintf(number, sizeof number, "%d", static_cast<int>(value));
+  } else {
+    const std::uint64_t base = figure >> 10;
+    std::uint64_t value = truncateToU64(static_cast<double>(base) * fraction);
+    const std::uint64_t maximumKb = static_cast<std::uint64_t>(maximum) * 1024u;
+    const std::uint64_t minimumKb = static_cast<std::uint64_t>(minimum) * 1024u;
+    if (maximum != 0 && value > maximumKb) value = maximumKb;
+    if (minimumKb > value) value = minimumKb;
+    std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(value));
+  }
+  return prefix + number + "K";
+}
+
+bool parseStackSize(const std::string& text, std::uint32_t& stackSize,
+                    MemoryArithmetic arithmetic) {
+  if (text.empty()) return false;
+  const char unit = text.back();
+  std::uint32_t multiplier = 1;
+  if (unit == 'G' || unit == 'g') multiplier = 1073741824u;
+  if (unit == 'K' || unit == 'k') multiplier = 1024u;
+  if (unit == 'M' || unit == 'm') multiplier = 1048576u;
+  // A value without a unit letter is a count of bytes and is read to its last digit.
+  const bool unitless = unit >= '0' && unit <= '9';
+  const NumberList list = parseNumbersUpTo(text, unitless ? text.size() : text.size() - 1);
+  if (list.firstIndex != 0 || list.numbers.size() != 1) return false;
+  if (arithmetic == MemoryArithmetic::Narrow32) {
+    stackSize = multiplier * list.numbers[0];
+  } else {
+    const std::uint64_t bytes = static_cast<std::uint64_t>(multiplier) * list.numbers[0];
+    stackSize = bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes);
+  }
+  return true;
+}
+
+std::string composeLibraryPath(const std::string& libraryPath, const std::string& launcherFolder,
+                               const std::string& inheritedPathReference,
+                               bool inheritedPathEndsWithSeparator,
+                               const std::string& runtimeLibraryFolderPath) {
+  std::string path = libraryPath;
+  if (!launcherFolder.empty()) {
+    if (!endsWith(path, os::kListSeparator)) path += os::kListSeparator;
+    path += launcherFolder;
+  }
+  path += os::kListSeparator;
+  path += '.';
+  if (!inheritedPathReference.empty()) {
+    path += os::kListSeparator;
+    path += inheritedPathReference;
+    if (!inheritedPathEndsWithSeparator) path += os::kListSeparator;
+  } else {
+    path += os::kListSeparator;
+  }
+  path += runtimeLibraryFolderPath;
+  return path;
+}
+
+std::string composeSearchPath(const std::string& systemPath,
+                              const std::string& inheritedPathReference,
+                              const std::string& runtimeBinariesFolder) {
+  std::string path = systemPath;
+  if (!path.empty() && !endsWith(path, os::kListSeparator)) path += os::kListSeparator;
+  if (!inheritedPathReference.empty()) {
+    path += inheritedPathReference;
+    path += os::kListSeparator;
+  }
+  path += runtimeBinariesFolder;
+  return path;
+}
