@@ -1,0 +1,49 @@
+#ifndef OS_REGISTRY_H
+#define OS_REGISTRY_H
+
+// Read-only access to the system registry, where Windows runtime installers record their
+// installations. POSIX has no registry: there every key fails to open.
+
+#include <string>
+
+#include "os/Platform.h"
+
+namespace os {
+
+#ifdef _WIN32
+constexpr bool kHasRegistry = true;
+#else
+constexpr bool kHasRegistry = false;
+#endif
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+// One open key, closed with the object. Keys are opened for reading only and without a view flag,
+// so each build sees the registry view of its own word size.
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  ~RegistryKey();
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+
+  // Closes a key held before. False when the key cannot be opened.
+  bool open(RegistryRoot root, const std::string& path);
+  bool isOpen() const { return handle_ != nullptr; }
+  void close();
+
+  // Names of the direct subkeys in the registry's enumeration order, read by index until the
+  // first index that does not succeed (a name of 260 characters or more ends the list too).
+  StringArray subkeyNames() const;
+
+  // The data of a value of any type, as text up to its first NUL, literally (no expansion).
+  // False when the value is missing, unreadable or empty.
+  bool readText(const char* valueName, std::string& text) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace os
+
+#endif

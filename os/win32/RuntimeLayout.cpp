@@ -1,0 +1,18 @@
+#include "os/RuntimeLayout.h"
+
+namespace os {
+
+StringArray vmLibraryPaths(const std::string& vmKind) {
+  return StringArray{"bin\\" + vmKind + "\\jvm.dll"};
+}
+
+StringArray runtimeMarkers() { return StringArray{"bin\\java.dll"}; }
+
+const char* compilerPath() { return "bin\\javac.exe"; }
+
+// Windows runtimes are found through the registry instead.
+const char* installedRuntimesFolder() { return ""; }
+
+StringArray listRuntimeFolders(const std::string&) { return StringArray(); }
+
+}  // namespace os

@@ -1,0 +1,60 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "launcher/Trace.h"
+#include "runtime/JvmCandidate.h"
+
+bool kindSearched(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& config) {
+  const bool kindAsked = config.sourceFavor || (kind == RuntimeKind::Jdk ? config.sourceJdk
+                                                                        : config.sourceJre);
+  const bool vendorAsked = vendor == RuntimeVendor::Sun
+                               ? config.sunAllowed || config.sunFavored
+                               : config.jrockitAllowed || config.jrockitFavored;
+  return kindAsked && vendorAsked;
+}
+
+bool kindFavored(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& config) {
+  const bool kindNamed = kind == RuntimeKind::Jdk ? config.sourceJdk : config.sourceJre;
+  const bool vendorFavored =
+      vendor == RuntimeVendor::Sun ? config.sunFavored : config.jrockitFavored;
+  return kindNamed && vendorFavored;
+}
+
+void sortCandidates(CandidateList& list, const LauncherConfig& config) {
+  const bool byFavor = config.sourceFavor;
+  const bool byServer = config.jvmType == JvmType::FavorServer;
+  std::stable_sort(list.begin(), list.end(), [&](const JvmCandidate& a, const JvmCandidate& b) {
+    if (byFavor && a.favored != b.favored) return a.favored;
+    if (byServer && a.isServer != b.isServer) return a.isServer;
+    return compareVersions(a.version, b.version) > 0;
+  });
+}
+
+std::size_t selectCandidate(const CandidateList& list, const StringArray& preferredVersions) {
+  if (list.empty()) return 0;
+  for (const std::string& entry : preferredVersions) {
+    const JavaVersion preferred = parseVersion(entry, 0);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (matchesPreferred(list[i].version, preferred)) {
+        trace("preferred version [%s] matches %s at %s", entry.c_str(),
+              versionTraceText(list[i].version).c_str(), list[i].home.c_str());
+        return i;
+      }
+    }
+    trace("preferred version [%s] matches no candidate", entry.c_str());
+  }
+  trace("no preferred version matches: the first of the sorted list is taken");
+  return 0;
+}
+
+std::string versionTraceText(const JavaVersion& version) {
+  if (version.count <= 0) return "none";
+  std::string text;
+  for (int i = 0; i < version.count && i < 4; ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", static_cast<int>(version.components[i]));
+    if (i > 0) text += '.';
+    text += number;
+  }
+  return text;
+}

@@ -1,0 +1,45 @@
+#ifndef RUNTIME_JVMCANDIDATE_H
+#define RUNTIME_JVMCANDIDATE_H
+
+// The installations that a registry search (or, on Linux, the scan of the installed runtimes)
+// collects, and how the winner among them is chosen.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "config/LauncherConfig.h"
+#include "runtime/JavaVersion.h"
+
+// One installation that passed every test.
+struct JvmCandidate {
+  JavaVersion version;
+  std::string home;       // the Java home to use, ending with a path separator
+  bool isServer = false;  // the VM library found below the home was the server one
+  bool favored = false;   // of the favoured kind and the favoured vendor
+  std::string origin;     // where it was found (registry key or folder), for the trace
+};
+
+using CandidateList = std::vector<JvmCandidate>;
+
+enum class RuntimeKind { Jdk, Jre };
+enum class RuntimeVendor { Sun, JRockit };
+
+// Whether "JVM Source" and "VM Provider" let installations of this kind and vendor be searched.
+bool kindSearched(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& config);
+
+// Whether installations of this kind and vendor are favoured in the sort.
+bool kindFavored(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& config);
+
+// Stable sort: favoured first (only when "JVM Source" favours a kind), server VMs first (only for
+// "favor_server"), then newest first. Equal candidates keep their collection order.
+void sortCandidates(CandidateList& list, const LauncherConfig& config);
+
+// The first candidate of the sorted list that matches the first preferred entry that matches any;
+// else the first candidate. The index into the list; list.size() when the list is empty.
+std::size_t selectCandidate(const CandidateList& list, const StringArray& preferredVersions);
+
+// Dotted text of the components the version gave, "none" when it gave none: for the trace.
+std::string versionTraceText(const JavaVersion& version);
+
+#endif
