@@ -55,9 +55,7 @@ std::string readTraced(const std::string& iniPath, const IniKey& key) {
 
 }  // namespace
 
-bool getIniPath(const Launcher& launcher, std::string& path) {
-  std::string program;
-  if (!getModulePath(launcher, program)) return false;
+bool iniPathFor(const std::string& program, std::string& path) {
   const std::size_t dot = program.rfind('.');
 #ifdef _WIN32
   if (dot == std::string::npos) return false;
@@ -73,6 +71,12 @@ bool getIniPath(const Launcher& launcher, std::string& path) {
   return true;
 }
 
+bool getIniPath(const Launcher& launcher, std::string& path) {
+  std::string program;
+  if (!getModulePath(launcher, program)) return false;
+  return iniPathFor(program, path);
+}
+
 std::string folderSafeName(const std::string& name) {
   std::string safe;
   for (char c : name) {
@@ -81,21 +85,30 @@ std::string folderSafeName(const std::string& name) {
   return safe;
 }
 
-std::string getUserIniPath(const Launcher& launcher, bool create) {
-  std::string program;
-  if (!getModulePath(launcher, program)) return std::string();
+UserIniLocation userIniPathFor(const std::string& program, const std::string& settingsFolder,
+                               const std::string& productName, const std::string& productCode) {
   std::string baseName = program.substr(fileNameStart(program));
   const std::size_t dot = baseName.rfind('.');
   if (dot != std::string::npos) baseName.resize(dot);
 
-  const std::string productFolder =
-      userSettingsFolder() + os::kPathSeparator + folderSafeName(launcher.config.productName);
-  const std::string codeFolder = productFolder + os::kPathSeparator + launcher.config.productCode;
+  UserIniLocation location;
+  location.productFolder = settingsFolder + os::kPathSeparator + folderSafeName(productName);
+  location.codeFolder = location.productFolder + os::kPathSeparator + productCode;
+  location.path = location.codeFolder + os::kPathSeparator + baseName + ".ini";
+  return location;
+}
+
+std::string getUserIniPath(const Launcher& launcher, bool create) {
+  std::string program;
+  if (!getModulePath(launcher, program)) return std::string();
+  const UserIniLocation location = userIniPathFor(program, userSettingsFolder(),
+                                                  launcher.config.productName,
+                                                  launcher.config.productCode);
   if (create) {
-    os::createDirectory(productFolder);
-    os::createDirectory(codeFolder);
+    os::createDirectory(location.productFolder);
+    os::createDirectory(location.codeFolder);
   }
-  return codeFolder + os::kPathSeparator + baseName + ".ini";
+  return location.path;
 }
 
 std::string readSetting(const std::string& iniPath, const IniKey& key) {

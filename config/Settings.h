@@ -15,6 +15,19 @@ class Launcher;
 // (reported) or, on Windows, holds no ".".
 bool getIniPath(const Launcher& launcher, std::string& path);
 
+// The program INI path for the program at `program`; false when it cannot be formed.
+bool iniPathFor(const std::string& program, std::string& path);
+
+// Where the per-user INI of the program at `program` lives below settingsFolder (APPDATA on
+// Windows): the product folder, the product code folder inside it, and the file.
+struct UserIniLocation {
+  std::string productFolder;
+  std::string codeFolder;
+  std::string path;
+};
+UserIniLocation userIniPathFor(const std::string& program, const std::string& settingsFolder,
+                               const std::string& productName, const std::string& productCode);
+
 // The per-user INI path (empty when the program path is unavailable). With create, its two folders
 // below the per-user settings folder are created first, failures ignored.
 std::string getUserIniPath(const Launcher& launcher, bool create);
