@@ -1,136 +1,202 @@
 #include "os/Wsprintf.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
+enum class Kind { Char, WideChar, Text, WideText, Signed, Unsigned, Hex, Unknown };
+
 struct Spec {
   bool left = false;
-  bool alternate = false;
+  bool prefix = false;  // '#': 0x before hexadecimal numbers
   bool zero = false;
-  unsigned width = 0;
-  int precision = -1;
+  bool upper = false;
+  std::size_t width = 0;
+  std::size_t precision = 0;  // 0 also when none is given: texts are then read whole
+  Kind kind = Kind::Unknown;
 };
 
-void pad(std::string& out, std::size_t count, char c) { out.append(count, c); }
-
-void emitNumber(std::string& out, const Spec& spec, bool negative, std::uint32_t magnitude,
-                unsigned base, bool upper, const char* prefix) {
-  char digits[16];
-  int n = 0;
-  const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  do {
-    digits[n++] = table[magnitude % base];
-    magnitude /= base;
-  } while (magnitude != 0);
-  std::string body;
-  const int precision = spec.precision < 0 ? 0 : spec.precision;
-  if (precision > n) body.append(static_cast<std::size_t>(precision - n), '0');
-  while (n > 0) body += digits[--n];
-  std::string sign = negative ? "-" : "";
-  if (prefix != nullptr) sign += prefix;
-  const std::size_t length = sign.size() + body.size();
-  if (spec.left) {
-    out += sign;
-    out += body;
-    if (spec.width > length) pad(out, spec.width - length, ' ');
-  } else if (spec.zero) {
-    out += sign;
-    if (spec.width > length) pad(out, spec.width - length, '0');
-    out += body;
-  } else {
-    if (spec.width > length) pad(out, spec.width - length, ' ');
-    out += sign;
-    out += body;
+// Reads flags, width, precision, size prefix and conversion after a '%'. `p` is left on the
+// character after the conversion, or on an unknown conversion character, which the caller then
+// copies as ordinary text.
+Spec parseSpec(const char*& p) {
+  Spec spec;
+  // The flags are recognised in this order only, each at most once.
+  if (*p == '-') {
+    spec.left = true;
+    ++p;
   }
+  if (*p == '#') {
+    spec.prefix = true;
+    ++p;
+  }
+  if (*p == '0') {
+    spec.zero = true;
+    ++p;
+  }
+  while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - '0');
+  if (*p == '.') {
+    ++p;
+    while (*p >= '0' && *p <= '9') {
+      spec.precision = spec.precision * 10 + static_cast<std::size_t>(*p++ - '0');
+    }
+  }
+  bool shortSize = false;
+  bool wideSize = false;
+  // Numbers are 32 bits wide whatever the prefix; for characters and texts "l" and "w" mean
+  // 16-bit units, "h" narrow ones.
+  if (*p == 'l' || *p == 'w') {
+    wideSize = true;
+    ++p;
+  } else if (*p == 'h') {
+    shortSize = true;
+    ++p;
+  }
+  switch (*p) {
+    case 'c': spec.kind = wideSize ? Kind::WideChar : Kind::Char; break;
+    case 'C': spec.kind = shortSize ? Kind::Char : Kind::WideChar; break;
+    case 's': spec.kind = wideSize && !shortSize ? Kind::WideText : Kind::Text; break;
+    case 'S': spec.kind = shortSize && !wideSize ? Kind::Text : Kind::WideText; break;
+    case 'd':
+    case 'i': spec.kind = Kind::Signed; break;
+    case 'u': spec.kind = Kind::Unsigned; break;
+    case 'X': spec.upper = true; spec.kind = Kind::Hex; break;
+    case 'x': spec.kind = Kind::Hex; break;
+    default: return spec;  // unknown: p stays on it
+  }
+  ++p;
+  return spec;
 }
 
-void emitText(std::string& out, const Spec& spec, const char* text, std::size_t length) {
-  if (spec.precision >= 0 && static_cast<std::size_t>(spec.precision) < length) {
-    length = static_cast<std::size_t>(spec.precision);
-  }
-  if (!spec.left && spec.width > length) pad(out, spec.width - length, spec.zero ? '0' : ' ');
-  out.append(text, length);
-  if (spec.left && spec.width > length) pad(out, spec.width - length, ' ');
-}
+// A 16-bit text unit as a narrow character: only the ASCII range has a meaning here.
+char narrowed(std::uint32_t unit) { return unit < 0x80 ? static_cast<char>(unit) : '?'; }
 
 }  // namespace
 
 std::string formatLikeWsprintf(const char* format, va_list args) {
   std::string out;
   if (format == nullptr) return out;
+  // Room left in the 1024-byte buffer, the terminator included.
+  std::size_t room = kFormatLimit + 1;
   const char* p = format;
-  while (*p != '\0' && out.size() < kFormatLimit) {
+  while (*p != '\0' && room > 1) {
     if (*p != '%') {
       out += *p++;
+      --room;
       continue;
     }
     ++p;
-    Spec spec;
-    if (*p == '-') {
-      spec.left = true;
-      ++p;
+    if (*p == '%') {
+      out += *p++;
+      --room;
+      continue;
     }
-    if (*p == '#') {
-      spec.alternate = true;
-      ++p;
-    }
-    if (*p == '0') {
-      spec.zero = true;
-      ++p;
-    }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + static_cast<unsigned>(*p++ - '0');
-    if (*p == '.') {
-      ++p;
-      spec.precision = 0;
-      while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
-    }
-    // Size prefixes: everything is 32 bits wide here, and texts are narrow.
-    if (*p == 'l' || *p == 'h' || *p == 'w') ++p;
-    switch (*p) {
-      case 'c':
-      case 'C': {
-        const char c = static_cast<char>(va_arg(args, int));
-        emitText(out, spec, &c, 1);
+    Spec spec = parseSpec(p);
+    const std::size_t limit = room - 1;
+    if (spec.left) spec.zero = false;
+    if (spec.width > limit) spec.width = limit;
+
+    // The text of the value: `body`, its length `length`, and in `spec.precision` the number of
+    // characters the value takes before padding.
+    std::string body;
+    std::size_t length = 0;
+    bool negative = false;
+    switch (spec.kind) {
+      case Kind::Char:
+        body.assign(1, static_cast<char>(va_arg(args, int)));
+        length = spec.precision = 1;
         break;
-      }
-      case 'd':
-      case 'i': {
-        const std::int32_t value = va_arg(args, std::int32_t);
-        const bool negative = value < 0;
-        const std::uint32_t magnitude =
-            negative ? static_cast<std::uint32_t>(0) - static_cast<std::uint32_t>(value)
-                     : static_cast<std::uint32_t>(value);
-        emitNumber(out, spec, negative, magnitude, 10, false, nullptr);
+      case Kind::WideChar:
+        body.assign(1, narrowed(static_cast<std::uint16_t>(va_arg(args, int))));
+        length = spec.precision = 1;
         break;
-      }
-      case 'u':
-        emitNumber(out, spec, false, va_arg(args, std::uint32_t), 10, false, nullptr);
-        break;
-      case 'x':
-      case 'X': {
-        const bool upper = *p == 'X';
-        emitNumber(out, spec, false, va_arg(args, std::uint32_t), 16, upper,
-                   spec.alternate ? (upper ? "0X" : "0x") : nullptr);
-        break;
-      }
-      case 's':
-      case 'S': {
+      case Kind::Text: {
         const char* text = va_arg(args, const char*);
         if (text == nullptr) text = "(null)";
-        emitText(out, spec, text, std::strlen(text));
+        // A precision bounds what is read: the text need not be terminated within it.
+        while ((spec.precision == 0 || length < spec.precision) && text[length] != '\0') ++length;
+        if (length > limit) length = limit;
+        body.assign(text, length);
+        spec.precision = length;
         break;
       }
-      case '\0':
-        --p;  // a lone % at the end stands for nothing
+      case Kind::WideText: {
+        const std::uint16_t* text = va_arg(args, const std::uint16_t*);
+        static const std::uint16_t kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
+        if (text == nullptr) text = kNull;
+        while ((spec.precision == 0 || length < spec.precision) && text[length] != 0) {
+          body += narrowed(text[length++]);
+        }
+        if (length > limit) length = limit;
+        body.resize(length);
+        spec.precision = length;
         break;
-      default:
-        out += *p;  // %% and unknown conversions give the character itself
+      }
+      case Kind::Signed:
+      case Kind::Unsigned:
+      case Kind::Hex: {
+        std::uint32_t magnitude = 0;
+        if (spec.kind == Kind::Signed) {
+          const std::int32_t value = va_arg(args, std::int32_t);
+          negative = value < 0;
+          magnitude = negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+        } else {
+          magnitude = va_arg(args, std::uint32_t);
+        }
+        const unsigned base = spec.kind == Kind::Hex ? 16 : 10;
+        const char* digits = spec.upper ? "0123456789ABCDEF" : "0123456789abcdef";
+        char reversed[16];
+        std::size_t n = 0;
+        do {
+          reversed[n++] = digits[magnitude % base];
+          magnitude /= base;
+        } while (magnitude != 0);
+        if (negative) body += '-';
+        while (n > 0) body += reversed[--n];
+        // The sign counts as one of the digits that a precision asks for.
+        length = body.size() > limit ? limit : body.size();
+        body.resize(length);
+        if (spec.precision < length) spec.precision = length;
+        if (spec.precision > limit) spec.precision = limit;
+        if (spec.zero && spec.width > spec.precision) spec.precision = spec.width;
+        break;
+      }
+      case Kind::Unknown:
         break;
     }
-    ++p;
+
+    const std::size_t padding = spec.width > spec.precision ? spec.width - spec.precision : 0;
+    if (!spec.left) {
+      out.append(padding, ' ');
+      room -= padding;
+    }
+    if (spec.kind == Kind::Unknown) continue;  // the character after the padding is copied as text
+
+    if (spec.kind == Kind::Hex && spec.prefix && room > 3) {
+      out += spec.upper ? "0X" : "0x";
+      room -= 2;
+    }
+    if (spec.kind == Kind::Signed || spec.kind == Kind::Unsigned || spec.kind == Kind::Hex) {
+      std::size_t sign = 0;
+      if (negative && length > 0) {
+        out += '-';
+        sign = 1;
+      }
+      if (spec.precision > length) {
+        out.append(spec.precision - length, '0');
+        room -= spec.precision - length;
+      }
+      out.append(body, sign, std::string::npos);
+    } else {
+      out += body;
+    }
+    if (spec.left) {
+      out.append(padding, ' ');
+      room -= padding;
+    }
+    room = room > length ? room - length : 1;
   }
+  // The bookkeeping above keeps within the buffer; this only guards the contract.
   if (out.size() > kFormatLimit) out.resize(kFormatLimit);
   return out;
 }
