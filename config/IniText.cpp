@@ -1,5 +1,6 @@
 #include "config/IniText.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -10,7 +11,10 @@ struct Line {
   std::size_t next;   // first byte of the following line
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+// Blanks around names and values; Ctrl+Z is the old end-of-file mark that editors left behind.
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+}
 
 std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
   while (begin < end && isBlank(text[begin])) ++begin;
@@ -18,49 +22,74 @@ std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
   return text.substr(begin, end - begin);
 }
 
-bool sameName(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
+// A name as the caller gives it; the system ignores blanks around it too.
+std::string requestedName(const char* name) {
+  const std::string text = name;
+  return trim(text, 0, text.size());
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }
-  return i == a.size() && b[i] == '\0';
+  return true;
 }
 
+// Lines end at LF, CR LF or a lone CR. A UTF-8 byte-order mark before the first line is not
+// part of it.
 bool nextLine(const std::string& text, std::size_t from, Line& line) {
   if (from >= text.size()) return false;
   line.begin = from;
-  std::size_t end = text.find('\n', from);
+  if (from == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) line.begin = 3;
+  const std::size_t end = text.find_first_of("\r\n", line.begin);
   if (end == std::string::npos) {
     line.end = text.size();
     line.next = text.size();
   } else {
-    line.next = end + 1;
-    line.end = end > from && text[end - 1] == '\r' ? end - 1 : end;
+    line.end = end;
+    line.next = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? end + 2 : end + 1;
   }
   return true;
 }
 
-// The section name when the line is a section header.
+// The section name when the line is a section header: a "[" first and a "]" after it.
 bool sectionName(const std::string& text, const Line& line, std::string& name) {
   const std::string content = trim(text, line.begin, line.end);
   if (content.empty() || content[0] != '[') return false;
   const std::size_t close = content.rfind(']');
-  name = close == std::string::npos || close == 0 ? trim(content, 1, content.size())
-                                                   : trim(content, 1, close);
+  if (close == std::string::npos) return false;  // no header: an ordinary line
+  name = trim(content, 1, close);
   return true;
 }
 
-// The key and where its value starts, when the line is a key=value entry.
-bool entry(const std::string& text, const Line& line, std::string& key, std::size_t& valueBegin) {
+struct Entry {
+  std::string key;
+  bool hasValue;           // the line has a "="
+  std::size_t valueBegin;  // just after the "="
+};
+
+// A key line of a section. A line without "=" names a key without a value, as the system reads
+// it; lines starting with ";" are comments.
+bool entry(const std::string& text, const Line& line, Entry& found) {
   const std::string content = trim(text, line.begin, line.end);
   if (content.empty() || content[0] == ';') return false;
-  const std::size_t equals = text.find('=', line.begin);
-  if (equals == std::string::npos || equals >= line.end) return false;
-  key = trim(text, line.begin, equals);
-  valueBegin = equals + 1;
-  return !key.empty();
+  const auto first = text.begin() + static_cast<std::ptrdiff_t>(line.begin);
+  const auto last = text.begin() + static_cast<std::ptrdiff_t>(line.end);
+  const auto equals = std::find(first, last, '=');
+  if (equals == last) {
+    found.key = content;
+    found.hasValue = false;
+    found.valueBegin = line.end;
+    return true;
+  }
+  const std::size_t at = static_cast<std::size_t>(equals - text.begin());
+  found.key = trim(text, line.begin, at);
+  found.hasValue = true;
+  found.valueBegin = at + 1;
+  return !found.key.empty();
 }
 
 std::string lineBreakOf(const std::string& text) {
@@ -68,9 +97,15 @@ std::string lineBreakOf(const std::string& text) {
   return lf != std::string::npos && lf > 0 && text[lf - 1] == '\r' ? "\r\n" : "\n";
 }
 
+bool endsWithLineBreak(const std::string& text) {
+  return !text.empty() && (text.back() == '\n' || text.back() == '\r');
+}
+
 }  // namespace
 
 bool findIniValue(const std::string& text, const char* section, const char* key, std::string& value) {
+  const std::string wantedSection = requestedName(section);
+  const std::string wantedKey = requestedName(key);
   Line line;
   bool inSection = false;
   bool sectionSeen = false;
@@ -79,13 +114,13 @@ bool findIniValue(const std::string& text, const char* section, const char* key,
     if (sectionName(text, line, name)) {
       // Only the first section of a name counts.
       if (inSection) return false;
-      inSection = !sectionSeen && sameName(name, section);
+      inSection = !sectionSeen && sameName(name, wantedSection);
       sectionSeen = sectionSeen || inSection;
       continue;
     }
-    std::size_t valueBegin = 0;
-    if (inSection && entry(text, line, name, valueBegin) && sameName(name, key)) {
-      value = trim(text, valueBegin, line.end);
+    Entry found;
+    if (inSection && entry(text, line, found) && sameName(found.key, wantedKey)) {
+      value = found.hasValue ? trim(text, found.valueBegin, line.end) : std::string();
       if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
         value = value.substr(1, value.size() - 2);
       }
@@ -97,8 +132,10 @@ bool findIniValue(const std::string& text, const char* section, const char* key,
 
 std::string setIniValue(const std::string& text, const char* section, const char* key,
                         const std::string& value) {
+  const std::string wantedSection = requestedName(section);
+  const std::string wantedKey = requestedName(key);
   const std::string lineBreak = lineBreakOf(text);
-  const std::string newEntry = std::string(key) + "=" + value;
+  const std::string newEntry = wantedKey + "=" + value;
   Line line;
   bool inSection = false;
   bool sectionSeen = false;
@@ -107,16 +144,21 @@ std::string setIniValue(const std::string& text, const char* section, const char
     std::string name;
     if (sectionName(text, line, name)) {
       if (inSection) break;
-      inSection = !sectionSeen && sameName(name, section);
+      inSection = !sectionSeen && sameName(name, wantedSection);
       sectionSeen = sectionSeen || inSection;
       if (inSection) insertAt = line.next;
       continue;
     }
     if (!inSection) continue;
-    std::size_t valueBegin = 0;
-    if (entry(text, line, name, valueBegin)) {
-      if (sameName(name, key)) {
-        std::size_t valueStart = valueBegin;
+    Entry found;
+    if (entry(text, line, found)) {
+      if (sameName(found.key, wantedKey)) {
+        if (!found.hasValue) {
+          std::size_t keyEnd = line.end;
+          while (keyEnd > line.begin && isBlank(text[keyEnd - 1])) --keyEnd;
+          return text.substr(0, keyEnd) + "=" + value + text.substr(line.end);
+        }
+        std::size_t valueStart = found.valueBegin;
         while (valueStart < line.end && isBlank(text[valueStart])) ++valueStart;
         return text.substr(0, valueStart) + value + text.substr(line.end);
       }
@@ -125,11 +167,11 @@ std::string setIniValue(const std::string& text, const char* section, const char
   }
   if (sectionSeen) {
     std::string before = text.substr(0, insertAt);
-    if (!before.empty() && before.back() != '\n') before += lineBreak;
+    if (!before.empty() && !endsWithLineBreak(before)) before += lineBreak;
     return before + newEntry + lineBreak + text.substr(insertAt);
   }
   std::string result = text;
-  if (!result.empty() && result.back() != '\n') result += lineBreak;
-  result += "[" + std::string(section) + "]" + lineBreak + newEntry + lineBreak;
+  if (!result.empty() && !endsWithLineBreak(result)) result += lineBreak;
+  result += "[" + wantedSection + "]" + lineBreak + newEntry + lineBreak;
   return result;
 }
