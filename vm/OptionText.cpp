@@ -103,8 +103,9 @@ std::string folderOf(const std::string& programPath) {
 
 StringArray splitVmParameters(const std::string& text) {
   StringArray tokens;
-  std::size_t start = 0;
-  while (start < text.size()) {
+  // Leading spaces would make an empty first token, which no VM accepts.
+  std::size_t start = text.find_first_not_of(' ');
+  while (start != std::string::npos) {
     const std::size_t separator = findSeparator(text, start);
     tokens.push_back(text.substr(start, separator - start));
     start = text.find_first_not_of(' ', separator);

@@ -1,0 +1,358 @@
+#include <cstdint>
+#include <string>
+
+#include "launcher/Launcher.h"
+#include "os/Process.h"
+#include "tests/unit/Test.h"
+#include "vm/OptionText.h"
+#include "vm/VmOptions.h"
+
+namespace {
+
+// Paths in the tables are written with "\" and lists with ";"; these give this system's forms.
+std::string path(std::string text) {
+  for (char& c : text) {
+    if (c == '\\') c = os::kPathSeparator;
+  }
+  return text;
+}
+
+std::string list(std::string text) {
+  for (char& c : text) {
+    if (c == ';') c = os::kListSeparator;
+  }
+  return text;
+}
+
+std::string joined(const StringArray& items) {
+  std::string text;
+  for (const std::string& item : items) text += "<" + item + ">";
+  return text;
+}
+
+constexpr std::uint64_t kGiB = 1024ull * 1024 * 1024;
+
+}  // namespace
+
+TEST_CASE(stripPathComponents_cutsAtTheLastSeparators) {
+  struct Row {
+    const char* path;
+    int n;
+    const char* expected;
+  } rows[] = {
+      {"C:\\rt\\bin\\client\\jvm.dll", 2, "C:\\rt\\bin"},
+      {"C:\\rt\\bin\\client\\jvm.dll", 3, "C:\\rt"},
+      {"C:\\rt\\bin\\server\\jvm.dll", 3, "C:\\rt"},
+      {"C:\\rt\\bin\\client\\jvm.dll", 0, "C:\\rt\\bin\\client\\jvm.dll"},
+      {"C:\\rt\\bin\\client\\jvm.dll", 4, "C:"},
+      {"C:\\rt\\bin\\client\\jvm.dll", 9, "C:"},  // no separator left: unchanged from then on
+      {"jvm.dll", 2, "jvm.dll"},
+      {"", 3, ""},
+      {"\\jvm.dll", 1, ""},
+      {"a\\\\b", 1, "a\\"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string(row.path) + " n=" + std::to_string(row.n));
+    CHECK_EQ(stripPathComponents(path(row.path), row.n), path(row.expected));
+  }
+}
+
+TEST_CASE(runtimeLibraryFolder_isTheHomesLib) {
+  struct Row {
+    const char* library;
+    const char* expected;
+  } rows[] = {
+      {"C:\\rt\\bin\\client\\jvm.dll", "C:\\rt\\lib"},
+      {"C:\\Program Files\\Java\\jre6\\bin\\server\\jvm.dll", "C:\\Program Files\\Java\\jre6\\lib"},
+      {"\\usr\\lib\\jvm\\j17\\lib\\server\\libjvm.so", "\\usr\\lib\\jvm\\j17\\lib"},
+      {"bin\\client\\jvm.dll", "lib"},  // no home folder left: just "lib"
+      {"client\\jvm.dll", "lib"},
+      {"jvm.dll", "lib"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.library);
+    CHECK_EQ(runtimeLibraryFolder(path(row.library)), path(row.expected));
+  }
+}
+
+TEST_CASE(folderOf_keepsTheTrailingSeparator) {
+  CHECK_EQ(folderOf(path("C:\\apps\\demo\\demo.exe")), path("C:\\apps\\demo\\"));
+  CHECK_EQ(folderOf(path("\\demo")), path("\\"));
+  CHECK_EQ(folderOf("demo.exe"), std::string());
+}
+
+TEST_CASE(splitVmParameters_spacesOutsideQuotesSeparate) {
+  struct Row {
+    const char* text;
+    const char* expected;
+  } rows[] = {
+      {"", ""},
+      {"   ", ""},
+      {"-Xms64m   -Dx=1", "<-Xms64m><-Dx=1>"},
+      {"-Dtitle=\"Big App\" -Xmx256m", "<-Dtitle=\"Big App\"><-Xmx256m>"},
+      {"  -Da=1  ", "<-Da=1>"},  // neither leading nor trailing spaces make a token
+      {"-Da=1\t-Db=2", "<-Da=1\t-Db=2>"},  // only the space character separates
+      {"\"a b\" c", "<\"a b\"><c>"},
+      {"\"say \"\"hi\"\"\" x", "<\"say \"\"hi\"\"\"><x>"},
+      {"-Dx=\"open ended", "<-Dx=\"open><ended>"},  // no closing quote: the space separates
+      {"a\"b\"c d", "<a\"b\"c><d>"},
+      {"\"\"", "<\"\">"},
+      {"x \"\" y", "<x><\"\"><y>"},
+      {"-Dp=\"C:\\My App\\lib\" -Dq=\"x y\"z w", "<-Dp=\"C:\\My App\\lib\"><-Dq=\"x y\"z><w>"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string("[") + row.text + "]");
+    CHECK_EQ(joined(splitVmParameters(row.text)), std::string(row.expected));
+  }
+}
+
+TEST_CASE(unquote_removesQuotePairs) {
+  struct Row {
+    const char* token;
+    const char* expected;
+  } rows[] = {
+      {"-Dapp.dir=\"C:\\My App\"", "-Dapp.dir=C:\\My App"},
+      {"\"a b\"\"", "a b\""},
+      {"\"say \"\"hi\"\"\"", "say \"hi\""},
+      {"-Dtitle=\"Big App\"", "-Dtitle=Big App"},
+      {"plain", "plain"},
+      {"\"unmatched", "\"unmatched"},
+      {"a\"b\"c\"d", "abc\"d"},  // the third quote has no partner and stays
+      {"\"\"", ""},
+      {"\"a\"\"b\"", "a\"b\""},  // the search goes on after the kept quote
+      {"x\"y\"z\"w\"", "xyzw"},
+      {"\"\"\"\"", "\"\""},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.token);
+    CHECK_EQ(unquote(row.token), std::string(row.expected));
+  }
+}
+
+TEST_CASE(isRelativeMemoryOption_nameAndLetterDecide) {
+  struct Row {
+    const char* token;
+    bool expected;
+  } rows[] = {
+      {"-Xmx50p", true},        {"-Xms50P", true},         {"-Xss25p", true},
+      {"-Xmx50:64:1024P", true}, {"-Xms25:128t", true},    {"-Xmx5T", true},
+      {"-Xmx50", false},        {"-xmx50p", false},        {"-Xmx50%", false},
+      {"-XMX50p", false},       {"-Xmn50p", false},        {"-Xmx50m", false},
+      {"-Xm", false},           {"", false},               {"-Xmxp", true},
+      {"-Dx=-Xmx5p", false},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.token);
+    CHECK_EQ(isRelativeMemoryOption(row.token), row.expected);
+  }
+}
+
+TEST_CASE(parseNumberList_colonSeparatedNeverTheLastCharacter) {
+  struct Row {
+    const char* text;
+    std::size_t firstIndex;
+    const char* numbers;
+  } rows[] = {
+      {"-Xmx50:64:1024P", 4, "50,64,1024"},
+      {"-Xmx50p", 4, "50"},
+      {"-Xmx0:256p", 4, "0,256"},
+      {"2m", 0, "2"},
+      {"1:2m", 0, "1,2"},
+      {"1048576", 0, "104857"},  // the last digit counts as the unit letter
+      {"m", 1, ""},
+      {"", 0, ""},
+      {"-Xmx:5p", 4, "0,5"},
+      {"-Xmx5a0p", 4, "50"},  // other characters are skipped
+      {"-Xmx5p5", 4, "5"},
+      {"abc", 3, ""},
+      {"7", 0, "0"},  // the only digit is the unit position
+      {"4294967296k", 0, "0"},  // 32-bit arithmetic wraps
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string("[") + row.text + "]");
+    const NumberList parsed = parseNumberList(row.text);
+    CHECK_EQ(parsed.firstIndex, row.firstIndex);
+    std::string numbers;
+    for (std::size_t i = 0; i < parsed.numbers.size(); ++i) {
+      numbers += (i == 0 ? "" : ",") + std::to_string(parsed.numbers[i]);
+    }
+    CHECK_EQ(numbers, std::string(row.numbers));
+  }
+}
+
+TEST_CASE(resolveMemoryOption_percentagesBoundsAndArithmetic) {
+  struct Row {
+    const char* token;
+    std::uint64_t physical;
+    std::uint64_t freeVirtual;
+    MemoryArithmetic arithmetic;
+    const char* expected;
+  } rows[] = {
+      {"-Xmx50:64:512p", 2 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx524288K"},
+      {"-Xmx50:64:512p", 2 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx524288K"},
+      {"-Xmx50p", 2 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx1048576K"},
+      {"-Xmx0:256p", 64 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx262144K"},
+      {"-Xmx0:256p", 1 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx262144K"},
+      {"-Xmx10:512:256p", 64 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx524288K"},
+      {"-Xmx10:512:256p", 1 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx524288K"},
+      {"-Xms25:128t", 8 * kGiB, 1 * kGiB, MemoryArithmetic::Wide64, "-Xms262144K"},
+      {"-Xms25:128T", 8 * kGiB, 256ull << 20, MemoryArithmetic::Wide64, "-Xms131072K"},
+      {"-Xss25p", 4 * kGiB, 0, MemoryArithmetic::Wide64, "-Xss1048576K"},
+      {"-Xmx33p", 3000ull * 1024, 0, MemoryArithmetic::Wide64, "-Xmx990K"},  // truncated
+      {"-Xmxp", 2 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmxp0K"},
+      // 64-bit figures: 8 TiB of free address space, or 64 GiB of memory, stay whole.
+      {"-Xmx50t", 0, 8192 * kGiB, MemoryArithmetic::Wide64, "-Xmx4294967296K"},
+      {"-Xmx100p", 64 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx67108864K"},
+      // The 32-bit launcher works with 32-bit figures and prints a signed number.
+      {"-Xmx50t", 0, 0xFFFFFFFFull, MemoryArithmetic::Narrow32, "-Xmx2097151K"},
+      {"-Xmx60000p", 0xFFFFFFFFull, 0, MemoryArithmetic::Narrow32, "-Xmx-1778385496K"},
+      {"-Xmx0:4194304p", 1 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx0K"},  // min*1024 wraps
+      {"-Xmx0:4194304p", 1 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx4294967296K"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string(row.token) +
+                     (row.arithmetic == MemoryArithmetic::Wide64 ? " wide" : " narrow"));
+    CHECK_EQ(resolveMemoryOption(row.token, row.physical, row.freeVirtual, row.arithmetic),
+             std::string(row.expected));
+  }
+}
+
+TEST_CASE(memoryArithmetic_followsTheWordSize) {
+  CHECK(kMemoryArithmetic == (sizeof(void*) == 4 ? MemoryArithmetic::Narrow32
+                                                 : MemoryArithmetic::Wide64));
+}
+
+TEST_CASE(parseStackSize_unitsAndRefusals) {
+  const std::uint32_t kUnchanged = 12345;
+  struct Row {
+    const char* text;
+    MemoryArithmetic arithmetic;
+    bool parsed;
+    std::uint32_t expected;
+  } rows[] = {
+      {"2m", MemoryArithmetic::Wide64, true, 2097152},
+      {"2M", MemoryArithmetic::Narrow32, true, 2097152},
+      {"512k", MemoryArithmetic::Wide64, true, 524288},
+      {"1g", MemoryArithmetic::Wide64, true, 1073741824},
+      {"262144K", MemoryArithmetic::Wide64, true, 268435456},
+      {"1048576", MemoryArithmetic::Wide64, true, 1048576},  // no unit letter: read whole
+      {"1048576", MemoryArithmetic::Narrow32, true, 1048576},
+      {"8", MemoryArithmetic::Wide64, true, 8},
+      {"100b", MemoryArithmetic::Wide64, true, 100},  // an unknown letter counts bytes
+      {"1:2m", MemoryArithmetic::Wide64, false, kUnchanged},
+      {"1:2", MemoryArithmetic::Wide64, false, kUnchanged},
+      {"x2m", MemoryArithmetic::Wide64, false, kUnchanged},
+      {"m", MemoryArithmetic::Wide64, false, kUnchanged},
+      {"", MemoryArithmetic::Wide64, false, kUnchanged},
+      {":5m", MemoryArithmetic::Wide64, false, kUnchanged},
+      {"5g", MemoryArithmetic::Narrow32, true, 1073741824},  // 32-bit product wraps
+      {"5g", MemoryArithmetic::Wide64, true, 0xFFFFFFFFu},   // held at the largest size
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string("[") + row.text + "]" +
+                     (row.arithmetic == MemoryArithmetic::Wide64 ? " wide" : " narrow"));
+    std::uint32_t size = kUnchanged;
+    CHECK_EQ(parseStackSize(row.text, size, row.arithmetic), row.parsed);
+    CHECK_EQ(size, row.expected);
+  }
+}
+
+TEST_CASE(composeLibraryPath_piecesInOrderWithSeparatorsAtTheJoins) {
+  struct Row {
+    const char* label;
+    const char* libraryPath;
+    const char* launcherFolder;
+    const char* inherited;
+    bool inheritedEndsWithSeparator;
+    const char* expected;
+  } rows[] = {
+      {"plain", "C:\\libs", "C:\\app\\", "%Path%", false, "C:\\libs;C:\\app\\;.;%Path%;C:\\rt\\lib"},
+      {"setting ends with separator", "C:\\libs;", "C:\\app\\", "%Path%", false,
+       "C:\\libs;C:\\app\\;.;%Path%;C:\\rt\\lib"},
+      {"inherited ends with separator", "C:\\libs", "C:\\app\\", "%Path%", true,
+       "C:\\libs;C:\\app\\;.;%Path%C:\\rt\\lib"},
+      {"no launcher folder", "C:\\libs", "", "%Path%", false, "C:\\libs;.;%Path%;C:\\rt\\lib"},
+      {"empty inherited path", "C:\\libs", "C:\\app\\", "", false, "C:\\libs;C:\\app\\;.;C:\\rt\\lib"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.label);
+    CHECK_EQ(composeLibraryPath(list(row.libraryPath), row.launcherFolder, row.inherited,
+                                row.inheritedEndsWithSeparator, "C:\\rt\\lib"),
+             list(row.expected));
+  }
+}
+
+TEST_CASE(composeSearchPath_systemPathFirstRuntimeLast) {
+  struct Row {
+    const char* systemPath;
+    const char* inherited;
+    const char* expected;
+  } rows[] = {
+      {"C:\\a;C:\\b", "%Path%", "C:\\a;C:\\b;%Path%;C:\\rt\\bin"},
+      {"C:\\a;", "%Path%", "C:\\a;%Path%;C:\\rt\\bin"},
+      {"", "%Path%", "%Path%;C:\\rt\\bin"},
+      {"C:\\a", "", "C:\\a;C:\\rt\\bin"},
+      {"", "", "C:\\rt\\bin"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(std::string("[") + row.systemPath + "] [" + row.inherited + "]");
+    CHECK_EQ(composeSearchPath(list(row.systemPath), row.inherited, "C:\\rt\\bin"),
+             list(row.expected));
+  }
+}
+
+TEST_CASE(prepareEnvironment_setsTheVariablesAndTheLibraryPathOption) {
+  std::string savedPath;
+  const bool hadPath = os::getEnvironment(os::kPathVariable, savedPath);
+  std::string program;
+  unsigned long error = 0;
+  CHECK(os::modulePath(program, error));
+  const std::string ownFolder = folderOf(program);
+
+  struct Row {
+    const char* label;
+    const char* inheritedPath;
+    const char* systemPath;
+    const char* libraryPath;
+    const char* expectedPath;
+    const char* expectedLibraryPath;  // null: no library-path option
+  } rows[] = {
+      {"system path", "C:\\Windows", "C:\\a;C:\\b", "", "C:\\a;C:\\b;C:\\Windows;C:\\rt\\bin", nullptr},
+      {"system path with separator", "C:\\Windows", "C:\\a;", "", "C:\\a;C:\\Windows;C:\\rt\\bin",
+       nullptr},
+      {"no system path", "C:\\Windows", "", "", "C:\\Windows;C:\\rt\\bin", nullptr},
+      {"library path", "C:\\Windows", "", "C:\\libs", "C:\\Windows;C:\\rt\\bin",
+       "C:\\libs;<own>;.;C:\\Windows;C:\\rt\\lib"},
+      {"library path, inherited ends with separator", "C:\\Windows;", "", "C:\\libs;",
+       "C:\\Windows;;C:\\rt\\bin", "C:\\libs;<own>;.;C:\\Windows;C:\\rt\\lib"},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.label);
+    os::setEnvironment(os::kPathVariable, path(list(row.inheritedPath)));
+    Launcher launcher;
+    launcher.jvmDllPath = path("C:\\rt\\bin\\client\\jvm.dll");
+    launcher.config.systemPath = path(list(row.systemPath));
+    launcher.config.libraryPath = path(list(row.libraryPath));
+    prepareEnvironment(launcher);
+
+    std::string value;
+    CHECK(os::getEnvironment("QL_JVM_PATH", value));
+    CHECK_EQ(value, path("C:\\rt\\bin\\client\\jvm.dll"));
+    CHECK(os::getEnvironment("QL_JVM_HOME", value));
+    CHECK_EQ(value, path("C:\\rt"));
+    CHECK(os::getEnvironment(os::kPathVariable, value));
+    CHECK_EQ(value, path(list(row.expectedPath)));
+    if (row.expectedLibraryPath == nullptr) {
+      CHECK_EQ(launcher.vmOptions.size(), std::size_t(0));
+    } else {
+      std::string expected = path(list(row.expectedLibraryPath));
+      expected.replace(expected.find("<own>"), 5, ownFolder);
+      CHECK_EQ(launcher.vmOptions.size(), std::size_t(1));
+      if (launcher.vmOptions.size() == 1) {
+        CHECK_EQ(launcher.vmOptions[0], "-Djava.library.path=" + expected);
+      }
+      CHECK_EQ(launcher.config.libraryPath, expected);
+    }
+  }
+  if (hadPath) os::setEnvironment(os::kPathVariable, savedPath);
+}
