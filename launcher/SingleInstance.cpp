@@ -1,22 +1,418 @@
 #include "launcher/SingleInstance.h"
 
-#include "config/Settings.h"
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
+#include <jni.h>
 
-// Placeholder until single-instance coordination exists: an application that asks for it is
-// refused rather than started twice.
+#include <cstring>
+#include <vector>
+
+#include "config/Settings.h"
+#include "launcher/ArgumentArea.h"
+#include "launcher/Launcher.h"
+#include "launcher/Trace.h"
+#include "os/SharedBlock.h"
+#include "os/ThreadMessage.h"
+#include "vm/VmHost.h"
+
+// The first launcher process of a program path runs Java; later starts of the same path hand it
+// their arguments through a named block and wait for its answer.
+//
+// The block (1052 bytes, little-endian):
+//   0   thread id of the first instance's listener (written last: a nonzero id means the listener
+//       receives)
+//   4   process id of the first instance
+//   8   id of the registered message
+//   12  argument area (1040 bytes), written by one second start at a time under the hand-over lock
+//
+// A second start: waits until the header is complete, takes the hand-over lock, writes its
+// arguments, posts the request (wParam = its thread id), and keeps the lock until the listener has
+// said it copied the area. The reply carries the result (wParam) and ends the second start.
+// The listener copies the area as each request arrives, and keeps the requests that come before
+// main is called until it has been.
+
+namespace {
+
+constexpr std::size_t kBlockSize = 1052;
+constexpr std::size_t kThreadIdOffset = 0;
+constexpr std::size_t kProcessIdOffset = 4;
+constexpr std::size_t kMessageIdOffset = 8;
+constexpr std::size_t kArgumentAreaOffset = 12;
+
+// Wakes the listener to serve the requests it kept until main was called.
+constexpr std::uint32_t kMainStartedMessage = os::kPrivateMessage + 1;
+
+// How long a second start waits for a first instance that is still writing the block's header.
+constexpr int kHeaderWaitMilliseconds = 10000;
+constexpr int kHeaderPollMilliseconds = 2;
+
+std::uint32_t loadField(const unsigned char* block, std::size_t offset) {
+  std::uint32_t value;
+  __atomic_load(reinterpret_cast<const std::uint32_t*>(block + offset), &value, __ATOMIC_SEQ_CST);
+  return value;
+}
+
+void storeField(unsigned char* block, std::size_t offset, std::uint32_t value) {
+  __atomic_store(reinterpret_cast<std::uint32_t*>(block + offset), &value, __ATOMIC_SEQ_CST);
+}
+
+// What the coordination keeps beside the Launcher's own fields. Allocated once and never freed:
+// request threads that outlive the Launcher may still read it.
+struct State {
+  std::string name;                 // block name, message name and message scope
+  std::uint32_t messageId = 0;      // request and reply
+  std::uint32_t copiedMessageId = 0;  // the listener has copied a request's arguments
+  // First instance.
+  int listenerRunning = 0;  // atomic
+  int mainStarted = 0;      // atomic
+  // Second instance.
+  os::MessageQueue queue;
+  os::ProcessWatch firstProcess;
+  os::NamedLock handoverLock;
+  bool replied = false;
+  std::int32_t reply = 0;
+};
+
+State& state() {
+  static State* instance = new State;
+  return *instance;
+}
+
+// One hand-over, owned by its request thread (or by the listener while it waits for main).
+struct Request {
+  std::uint32_t threadId;  // the second start's thread, where the reply goes
+  JavaVM* javaVM;
+  std::string mainClass;
+  StringArray arguments;
+  std::string scope;
+  std::uint32_t messageId;
+};
+
+std::string blockName(const std::string& programPath) {
+  std::string name = programPath;
+  for (char& c : name) {
+    if (c == os::kPathSeparator) c = '_';
+  }
+  return name;
+}
+
+void postReply(const Request& request, std::int32_t value) {
+  os::ThreadMessage reply;
+  reply.message = request.messageId;
+  reply.wParam = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(value));
+  const bool posted = os::postThreadMessage(request.scope, request.threadId, reply);
+  trace("single instance: reply %d to thread %u%s", static_cast<int>(value),
+        static_cast<unsigned>(request.threadId), posted ? "" : " could not be posted");
+}
+
+unsigned long requestThreadMain(void* argument) {
+  Request* request = static_cast<Request*>(argument);
+  JNIEnv* env = nullptr;
+  if (request->javaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
+    trace("single instance: request of thread %u: cannot attach to the VM",
+          static_cast<unsigned>(request->threadId));
+    delete request;
+    return 0;
+  }
+  jclass mainClass = env->FindClass(request->mainClass.c_str());
+  if (mainClass != nullptr) {
+    bool intForm = false;
+    jmethodID method =
+        env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    if (method == nullptr) {
+      method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
+      intForm = true;
+    }
+    if (method == nullptr) {
+      trace("single instance: %s has no secondaryMain; no reply", request->mainClass.c_str());
+    } else if (jobjectArray array = newPlatformStringArray(env, request->arguments)) {
+      trace("single instance: serving thread %u with the %s form, %u arguments",
+            static_cast<unsigned>(request->threadId), intForm ? "int" : "void",
+            static_cast<unsigned>(request->arguments.size()));
+      if (intForm) {
+        const jint result = env->CallStaticIntMethod(mainClass, method, array);
+        postReply(*request, static_cast<std::int32_t>(result));
+      } else {
+        // The second start need not wait for the application's work.
+        postReply(*request, 0);
+        env->CallStaticVoidMethod(mainClass, method, array);
+      }
+      env->DeleteLocalRef(array);
+    }
+  } else {
+    trace("single instance: main class %s not found; no reply", request->mainClass.c_str());
+  }
+  if (env->ExceptionCheck()) env->ExceptionDescribe();
+  request->javaVM->DetachCurrentThread();
+  delete request;
+  return 0;
+}
+
+void startRequest(Launcher& launcher, Request* request) {
+  request->javaVM = __atomic_load_n(&launcher.javaVM, __ATOMIC_SEQ_CST);
+  if (request->javaVM == nullptr) {
+    trace("single instance: request of thread %u dropped: the VM is gone",
+          static_cast<unsigned>(request->threadId));
+    delete request;
+    return;
+  }
+  request->mainClass = launcher.config.mainClass;
+  os::Thread thread;  // not kept: the thread frees its request and ends on its own
+  if (!thread.start(0, requestThreadMain, request)) {
+    trace("single instance: no thread for the request of thread %u",
+          static_cast<unsigned>(request->threadId));
+    delete request;
+  }
+}
+
+unsigned long listenerThreadMain(void* argument) {
+  Launcher& launcher = *static_cast<Launcher*>(argument);
+  State& s = state();
+  os::MessageQueue queue;
+  if (!queue.open(s.name)) {
+    trace("single instance: the listener cannot receive messages");
+    __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+    return 1;
+  }
+  // Second starts post to this id only once it is there, and the queue exists by now.
+  storeField(launcher.sharedBlock, kThreadIdOffset, os::currentThreadId());
+  trace("single instance: listener %u ready", static_cast<unsigned>(os::currentThreadId()));
+
+  std::vector<Request*> waiting;  // arrived before main was called
+  os::ThreadMessage message;
+  while (queue.get(message)) {
+    const bool mainStarted = __atomic_load_n(&s.mainStarted, __ATOMIC_SEQ_CST) != 0;
+    if (message.message == s.messageId) {
+      const std::uint32_t from = static_cast<std::uint32_t>(message.wParam);
+      auto* request = new Request{from, nullptr, std::string(), StringArray(), s.name, s.messageId};
+      // Copied before anything else happens, so the next second start may use the area.
+      request->arguments = readArgumentArea(launcher.sharedBlock + kArgumentAreaOffset);
+      os::ThreadMessage copied;
+      copied.message = s.copiedMessageId;
+      os::postThreadMessage(s.name, from, copied);
+      trace("single instance: request from thread %u, %u arguments", static_cast<unsigned>(from),
+            static_cast<unsigned>(request->arguments.size()));
+      if (mainStarted) {
+        startRequest(launcher, request);
+      } else {
+        trace("single instance: request of thread %u kept until main is called",
+              static_cast<unsigned>(from));
+        waiting.push_back(request);
+      }
+    }
+    if (mainStarted && !waiting.empty()) {
+      for (Request* request : waiting) {
+        trace("single instance: serving the kept request of thread %u",
+              static_cast<unsigned>(request->threadId));
+        startRequest(launcher, request);
+      }
+      waiting.clear();
+    }
+  }
+  // Kept requests that were never served: their second starts wait for this process to end.
+  for (Request* request : waiting) delete request;
+  trace("single instance: listener ended");
+  __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+  return 0;
+}
+
+void turnOff(Launcher& launcher, const char* why) {
+  trace("single instance: off (%s)", why);
+  launcher.singleInstance = false;
+}
+
+bool setUpFirstInstance(Launcher& launcher) {
+  State& s = state();
+  s.messageId = os::registerMessage(s.name);
+  if (s.messageId == 0) {
+    turnOff(launcher, "the message cannot be registered");
+    return true;
+  }
+  s.copiedMessageId = os::registerMessage(s.name + ":copied");
+  trace("single instance: first instance, block %s, message %s = %u", s.name.c_str(),
+        s.name.c_str(), static_cast<unsigned>(s.messageId));
+  storeField(launcher.sharedBlock, kProcessIdOffset, os::currentProcessId());
+  storeField(launcher.sharedBlock, kMessageIdOffset, s.messageId);
+  launcher.sharedMapping.recordExitCodeAtExit(os::currentProcessId());
+  __atomic_store_n(&s.listenerRunning, 1, __ATOMIC_SEQ_CST);
+  if (!launcher.listenerThread.start(0, listenerThreadMain, &launcher)) {
+    __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+    turnOff(launcher, "the listener cannot be started");
+  }
+  return true;
+}
+
+// Takes the messages queued for this thread: notes a reply; true once the first instance has
+// copied our arguments (a reply implies it).
+bool drainMessages(State& s) {
+  bool copied = false;
+  os::ThreadMessage message;
+  while (s.queue.peek(message)) {
+    if (message.message == s.copiedMessageId) {
+      copied = true;
+    } else if (message.message == s.messageId && !s.replied) {
+      s.replied = true;
+      s.reply = static_cast<std::int32_t>(message.wParam);
+      copied = true;
+    }
+  }
+  return copied;
+}
+
+bool handOver(Launcher& launcher) {
+  State& s = state();
+  const unsigned char* block = launcher.sharedBlock;
+  if (argumentAreaBytes(launcher.arguments) > kArgumentAreaSize) {
+    trace("single instance: the arguments need %u bytes, more than %u",
+          static_cast<unsigned>(argumentAreaBytes(launcher.arguments)),
+          static_cast<unsigned>(kArgumentAreaSize));
+    return false;
+  }
+  // Replies can come at any time after the request: the queue must exist before it is posted.
+  if (!s.queue.open(s.name)) {
+    trace("single instance: this thread cannot receive messages");
+    return false;
+  }
+
+  // The first instance may still be writing the header; its listener id comes last.
+  std::uint32_t listener = 0, processId = 0, messageId = 0;
+  for (int waited = 0;; waited += kHeaderPollMilliseconds) {
+    listener = loadField(block, kThreadIdOffset);
+    processId = loadField(block, kProcessIdOffset);
+    messageId = loadField(block, kMessageIdOffset);
+    if (processId != 0 && !s.firstProcess.isOpen() && !s.firstProcess.open(processId)) break;
+    if (listener != 0 && messageId != 0) break;
+    if (s.firstProcess.isOpen() && !s.firstProcess.running()) break;
+    if (waited >= kHeaderWaitMilliseconds) break;
+    if (waited == 0) trace("single instance: waiting for the first instance to be ready");
+    os::sleepMilliseconds(kHeaderPollMilliseconds);
+  }
+  s.messageId = messageId;
+  s.copiedMessageId = os::registerMessage(s.name + ":copied");
+  trace("single instance: second instance, block %s, message %s = %u, listener %u, process %u",
+        s.name.c_str(), s.name.c_str(), static_cast<unsigned>(messageId),
+        static_cast<unsigned>(listener), static_cast<unsigned>(processId));
+  if (listener == 0 || messageId == 0) {
+    trace("single instance: the first instance never became ready");
+    return false;
+  }
+
+  // One hand-over at a time: the area is ours until the listener has copied it.
+  if (!s.handoverLock.acquire(s.name, processId)) {
+    trace("single instance: the hand-over lock cannot be taken");
+    return false;
+  }
+  writeArgumentArea(launcher.sharedBlock + kArgumentAreaOffset, launcher.arguments);
+  os::ThreadMessage request;
+  request.message = messageId;
+  request.wParam = os::currentThreadId();
+  if (!os::postThreadMessage(s.name, listener, request)) {
+    trace("single instance: the request cannot be posted to thread %u",
+          static_cast<unsigned>(listener));
+    s.handoverLock.release();
+    return false;
+  }
+  trace("single instance: request posted to thread %u", static_cast<unsigned>(listener));
+  // Without a watched process nothing would end a wait for a listener that died.
+  const int limit = s.firstProcess.isOpen() ? -1 : kHeaderWaitMilliseconds;
+  while (!drainMessages(s)) {
+    const os::WaitResult woke = os::waitForMessageOrExit(s.queue, &s.firstProcess, limit);
+    if (woke == os::WaitResult::Message) continue;
+    drainMessages(s);
+    break;
+  }
+  s.handoverLock.release();
+  return true;
+}
+
+}  // namespace
+
 bool setupSingleInstance(Launcher& launcher) {
   std::string iniPath;
   if (!getIniPath(launcher, iniPath)) return false;
-  if (readSetting(iniPath, ini::ApplicationType) == "service") return true;
+  if (readSetting(iniPath, ini::ApplicationType) == "service") {
+    trace("single instance: off for a service");
+    return true;
+  }
   if (readSetting(iniPath, ini::SingleInstance) != "yes") return true;
-  showError(launcher.messageParent, "Single-instance applications are not supported by this build.");
-  return false;
+  launcher.singleInstance = true;
+
+  std::string programPath;
+  if (!getModulePath(launcher, programPath)) return false;
+  State& s = state();
+  s.name = blockName(programPath);
+
+  bool createdNew = false;
+  if (!launcher.sharedMapping.createOrOpen(s.name, kBlockSize, createdNew)) {
+    turnOff(launcher, "the block cannot be created");
+    return true;
+  }
+  launcher.isFirstInstance = createdNew;
+  launcher.sharedBlock = launcher.sharedMapping.map();
+  if (launcher.sharedBlock == nullptr) {
+    turnOff(launcher, "the block cannot be mapped");
+    return true;
+  }
+  if (launcher.isFirstInstance) return setUpFirstInstance(launcher);
+  return handOver(launcher);
 }
 
-std::int32_t waitForFirstInstance(Launcher&) { return -1; }
+std::int32_t waitForFirstInstance(Launcher& launcher) {
+  State& s = state();
+  os::ThreadMessage message;
+  for (;;) {
+    // A reply may have come with the copy notice already.
+    drainMessages(s);
+    if (s.replied) {
+      trace("single instance: reply %d", static_cast<int>(s.reply));
+      return s.reply;
+    }
+    if (!s.firstProcess.isOpen()) {
+      trace("single instance: the first process cannot be watched; result 0");
+      return 0;
+    }
+    const os::WaitResult woke = os::waitForMessageOrExit(s.queue, &s.firstProcess, -1);
+    if (woke == os::WaitResult::Message) continue;
+    drainMessages(s);
+    if (s.replied) continue;
+    // The system keeps the code (Windows), or the first process left it beside the block.
+    std::int32_t code = -1;
+    if (woke != os::WaitResult::ProcessEnded ||
+        (!s.firstProcess.exitCode(code) &&
+         !launcher.sharedMapping.recordedExitCode(s.firstProcess.processId(), code))) {
+      code = -1;
+    }
+    trace("single instance: the first process ended without a reply; exit code %d",
+          static_cast<int>(code));
+    return code;
+  }
+}
 
-void singleInstanceMainStarting(Launcher&) {}
+void singleInstanceMainStarting(Launcher& launcher) {
+  if (!launcher.singleInstance || !launcher.isFirstInstance) return;
+  State& s = state();
+  __atomic_store_n(&s.mainStarted, 1, __ATOMIC_SEQ_CST);
+  os::ThreadMessage wake;
+  wake.message = kMainStartedMessage;
+  const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);
+  if (listener != 0) os::postThreadMessage(s.name, listener, wake);
+  trace("single instance: main starting; requests can be served");
+}
 
-void stopSingleInstance(Launcher& launcher) { launcher.sharedMapping.close(); }
+void stopSingleInstance(Launcher& launcher) {
+  State& s = state();
+  if (launcher.isFirstInstance && launcher.listenerThread.started()) {
+    // The listener may not have published its id yet; it ends on the quit message only.
+    while (__atomic_load_n(&s.listenerRunning, __ATOMIC_SEQ_CST) != 0) {
+      os::ThreadMessage quit;
+      quit.message = os::kQuitMessage;
+      const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);
+      if (listener != 0) os::postThreadMessage(s.name, listener, quit);
+      os::sleepMilliseconds(1);
+    }
+    launcher.listenerThread.wait();
+  }
+  s.handoverLock.release();
+  s.queue.close();
+  launcher.sharedBlock = nullptr;
+  launcher.sharedMapping.close();
+}

@@ -1,0 +1,203 @@
+// Thread messages on POSIX. A receiving thread binds a datagram socket in the abstract namespace
+// named "ql-launcher/<hash of scope>/<thread id>"; a sender addresses it by the same name. The
+// name vanishes with the socket, so a thread that has ended (or never listened) cannot be posted
+// to, as with PostThreadMessage. Another process's end is watched through a pidfd.
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "os/ThreadMessage.h"
+
+#ifndef SYS_pidfd_open
+#define SYS_pidfd_open 434
+#endif
+
+namespace os {
+
+namespace {
+
+struct Datagram {
+  std::uint32_t message;
+  std::uint32_t reserved;
+  std::uint64_t wParam;
+  std::int64_t lParam;
+};
+
+std::uint64_t hash64(const std::string& text) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+socklen_t channelAddress(const std::string& scope, std::uint32_t threadId, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  // sun_path[0] stays 0: the abstract namespace.
+  const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1,
+                                   "ql-launcher/%016llx/%u",
+                                   static_cast<unsigned long long>(hash64(scope)), threadId);
+  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(length));
+}
+
+bool receive(int fd, ThreadMessage& message, int flags) {
+  for (;;) {
+    Datagram datagram;
+    const ssize_t got = recv(fd, &datagram, sizeof datagram, flags);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got != static_cast<ssize_t>(sizeof datagram)) continue;  // not one of ours
+    message.message = datagram.message;
+    message.wParam = static_cast<std::uintptr_t>(datagram.wParam);
+    message.lParam = static_cast<std::intptr_t>(datagram.lParam);
+    return true;
+  }
+}
+
+}  // namespace
+
+std::uint32_t currentThreadId() { return static_cast<std::uint32_t>(syscall(SYS_gettid)); }
+
+std::uint32_t currentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+std::uint32_t registerMessage(const std::string& name) {
+  // Like a registered window message: the same name gives the same id in every process, out of
+  // the range of the fixed messages.
+  const std::uint64_t hash = hash64(name);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32)) | 0x80000000u;
+}
+
+MessageQueue::~MessageQueue() { close(); }
+
+bool MessageQueue::open(const std::string& scope) {
+  close();
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address;
+  const socklen_t length = channelAddress(scope, currentThreadId(), address);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  open_ = true;
+  return true;
+}
+
+void MessageQueue::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  open_ = false;
+}
+
+bool MessageQueue::get(ThreadMessage& message) {
+  if (!open_ || !receive(fd_, message, 0)) return false;
+  return message.message != kQuitMessage;
+}
+
+bool MessageQueue::peek(ThreadMessage& message) {
+  return open_ && receive(fd_, message, MSG_DONTWAIT);
+}
+
+bool postThreadMessage(const std::string& scope, std::uint32_t threadId,
+                       const ThreadMessage& message) {
+  if (threadId == 0) return false;
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  // A receiver whose queue is full and never drains must not hold the sender for ever.
+  timeval limit = {5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  sockaddr_un address;
+  const socklen_t length = channelAddress(scope, threadId, address);
+  Datagram datagram;
+  std::memset(&datagram, 0, sizeof datagram);
+  datagram.message = message.message;
+  datagram.wParam = static_cast<std::uint64_t>(message.wParam);
+  datagram.lParam = static_cast<std::int64_t>(message.lParam);
+  ssize_t sent;
+  do {
+    sent = sendto(fd, &datagram, sizeof datagram, MSG_NOSIGNAL,
+                  reinterpret_cast<sockaddr*>(&address), length);
+  } while (sent < 0 && errno == EINTR);
+  ::close(fd);
+  return sent == static_cast<ssize_t>(sizeof datagram);
+}
+
+ProcessWatch::~ProcessWatch() { close(); }
+
+bool ProcessWatch::open(std::uint32_t processId) {
+  close();
+  if (processId == 0) return false;
+  const long fd = syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
+  if (fd < 0) {
+    // Kernels without pidfds: the process is watched by probing it.
+    if (errno != ENOSYS) return false;
+    if (kill(static_cast<pid_t>(processId), 0) != 0 && errno != EPERM) return false;
+  }
+  fd_ = static_cast<int>(fd);
+  processId_ = processId;
+  open_ = true;
+  return true;
+}
+
+void ProcessWatch::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  open_ = false;
+}
+
+bool ProcessWatch::running() {
+  if (!open_) return false;
+  if (fd_ < 0) return kill(static_cast<pid_t>(processId_), 0) == 0 || errno == EPERM;
+  pollfd entry = {fd_, POLLIN, 0};
+  return poll(&entry, 1, 0) == 0;
+}
+
+// Another process's exit status is its parent's alone to read.
+bool ProcessWatch::exitCode(std::int32_t&) { return false; }
+
+WaitResult waitForMessageOrExit(MessageQueue& queue, ProcessWatch* process, int timeoutMs) {
+  if (!queue.open_) return WaitResult::Failed;
+  const bool watched = process != nullptr && process->open_;
+  const bool probing = watched && process->fd_ < 0;
+  pollfd entries[2] = {{queue.fd_, POLLIN, 0}, {watched ? process->fd_ : -1, POLLIN, 0}};
+  timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  for (;;) {
+    int slice = timeoutMs;
+    if (timeoutMs >= 0) {
+      timespec now;
+      clock_gettime(CLOCK_MONOTONIC, &now);
+      const long elapsed =
+          (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
+      slice = elapsed >= timeoutMs ? 0 : static_cast<int>(timeoutMs - elapsed);
+    }
+    if (probing && (slice < 0 || slice > 20)) slice = 20;
+    const int ready = poll(entries, watched && !probing ? 2 : 1, slice);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return WaitResult::Failed;
+    if (entries[0].revents & POLLIN) return WaitResult::Message;
+    if (entries[0].revents & (POLLERR | POLLNVAL)) return WaitResult::Failed;
+    if (watched && !probing && entries[1].revents != 0) return WaitResult::ProcessEnded;
+    if (probing && !process->running()) return WaitResult::ProcessEnded;
+    if (ready == 0 && timeoutMs >= 0 && slice == 0) return WaitResult::TimedOut;
+    if (ready == 0 && timeoutMs >= 0 && !probing) return WaitResult::TimedOut;
+  }
+}
+
+void sleepMilliseconds(int milliseconds) {
+  timespec delay = {milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace os

@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include "os/ThreadMessage.h"
+
+namespace os {
+
+std::uint32_t currentThreadId() { return GetCurrentThreadId(); }
+
+std::uint32_t currentProcessId() { return GetCurrentProcessId(); }
+
+std::uint32_t registerMessage(const std::string& name) { return RegisterWindowMessageA(name.c_str()); }
+
+MessageQueue::~MessageQueue() { close(); }
+
+bool MessageQueue::open(const std::string&) {
+  // The first call into the window system gives the thread its queue.
+  MSG message;
+  PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  open_ = true;
+  return true;
+}
+
+void MessageQueue::close() { open_ = false; }
+
+bool MessageQueue::get(ThreadMessage& message) {
+  MSG msg;
+  if (GetMessageA(&msg, nullptr, 0, 0) <= 0) return false;
+  message.message = msg.message;
+  message.wParam = msg.wParam;
+  message.lParam = msg.lParam;
+  return true;
+}
+
+bool MessageQueue::peek(ThreadMessage& message) {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  message.message = msg.message;
+  message.wParam = msg.wParam;
+  message.lParam = msg.lParam;
+  return true;
+}
+
+bool postThreadMessage(const std::string&, std::uint32_t threadId, const ThreadMessage& message) {
+  return PostThreadMessageA(threadId, message.message, message.wParam, message.lParam) != FALSE;
+}
+
+ProcessWatch::~ProcessWatch() { close(); }
+
+bool ProcessWatch::open(std::uint32_t processId) {
+  close();
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+  if (process == nullptr) return false;
+  handle_ = process;
+  processId_ = processId;
+  open_ = true;
+  return true;
+}
+
+void ProcessWatch::close() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+  handle_ = nullptr;
+  open_ = false;
+}
+
+bool ProcessWatch::running() {
+  return open_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+bool ProcessWatch::exitCode(std::int32_t& code) {
+  DWORD value = 0;
+  if (!open_ || !GetExitCodeProcess(handle_, &value) || value == STILL_ACTIVE) return false;
+  code = static_cast<std::int32_t>(value);
+  return true;
+}
+
+WaitResult waitForMessageOrExit(MessageQueue&, ProcessWatch* process, int timeoutMs) {
+  HANDLE handles[1];
+  DWORD count = 0;
+  if (process != nullptr && process->open_) handles[count++] = process->handle_;
+  // MWMO_INPUTAVAILABLE: a message already queued counts, not only one that arrives from now on.
+  const DWORD result = MsgWaitForMultipleObjectsEx(
+      count, handles, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs),
+      QS_POSTMESSAGE | QS_ALLPOSTMESSAGE, MWMO_INPUTAVAILABLE);
+  if (result == WAIT_OBJECT_0 + count) return WaitResult::Message;
+  if (count == 1 && result == WAIT_OBJECT_0) return WaitResult::ProcessEnded;
+  if (result == WAIT_TIMEOUT) return WaitResult::TimedOut;
+  return WaitResult::Failed;
+}
+
+void sleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+}  // namespace os
