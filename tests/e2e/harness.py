@@ -1,0 +1,440 @@
+"""Shared helpers of the end-to-end tests (Python 3 standard library only).
+
+Linux:   make_app(...) then run_linux(exe, args) -> Result(code, stdout, stderr).
+Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, stdout, stderr):
+         the program runs under wine64 on a private Xvfb display in a throw-away prefix, through
+         the UI driver (build/win64/uidriver.exe), which reads, photographs and dismisses every
+         dialog box of the program and reports its exact 32-bit exit code.
+"""
+
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+import zlib
+from pathlib import Path
+
+__all__ = ['SOURCE_DIR', 'BUILD_DIR', 'linux_build', 'win64_build', 'win32_build', 'make_app',
+           'run_linux', 'Result', 'Wine', 'WineError', 'bmp_to_png', 'SCREENSHOT_DIR']
+
+SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
+BUILD_DIR = Path(os.environ.get('BUILD_DIR') or SOURCE_DIR / 'build' / 'linux')
+SCREENSHOT_DIR = SOURCE_DIR / 'build' / 'screenshots'
+WINE64 = '/usr/lib/wine/wine64'
+WINESERVER = '/usr/lib/wine/wineserver'
+
+
+def linux_build():
+    return SOURCE_DIR / 'build' / 'linux'
+
+
+def win64_build():
+    return SOURCE_DIR / 'build' / 'win64'
+
+
+def win32_build():
+    return SOURCE_DIR / 'build' / 'win32'
+
+
+class WineError(AssertionError):
+    """The Windows side could not be driven (driver failed, program hung): a test failure."""
+
+
+class Result:
+    """Outcome of one run.
+
+    code: Linux: exit status as the shell sees it (0..255; 128+N after signal N).
+          Windows: the signed 32-bit exit code (-1 for 0xFFFFFFFF).
+    stdout, stderr: text (UTF-8, undecodable bytes replaced); raw bytes in stdout_bytes/stderr_bytes.
+    boxes: Windows only: the texts of the dialog boxes shown, in order ([] on Linux).
+    windows: Windows only: one dict per box: text, caption, png (Path or None), pressed
+             ('ok', 'cancel' or 'close'), controls (list of {id, class, text, visible, enabled}).
+    """
+
+    def __init__(self, code, stdout_bytes=b'', stderr_bytes=b'', windows=None, command_line=None):
+        self.code = code
+        self.stdout_bytes = stdout_bytes or b''
+        self.stderr_bytes = stderr_bytes or b''
+        self.stdout = self.stdout_bytes.decode('utf-8', 'replace')
+        self.stderr = self.stderr_bytes.decode('utf-8', 'replace')
+        self.windows = windows or []
+        self.boxes = [w['text'] for w in self.windows]
+        self.command_line = command_line
+
+    def __repr__(self):
+        return ('Result(code=%r, boxes=%r, stdout=%r, stderr=%r)'
+                % (self.code, self.boxes, self.stdout[-2000:], self.stderr[-2000:]))
+
+
+def make_app(folder, launcher, ini_text, name='app'):
+    """Copies the launcher into folder as name (+'.exe' when the source ends in .exe) and writes
+    name.ini beside it (none when ini_text is None). ini_text may be bytes (written as they stand)
+    or str (UTF-8 for a Linux launcher, cp1252, the ANSI code page of the prefix, for a .exe).
+    Returns the copied executable's path."""
+    folder = Path(folder)
+    launcher = Path(launcher)
+    folder.mkdir(parents=True, exist_ok=True)
+    windows = launcher.suffix.lower() == '.exe'
+    exe = folder / (name + ('.exe' if windows and not name.lower().endswith('.exe') else ''))
+    shutil.copy2(launcher, exe)
+    if ini_text is not None:
+        base = name[:-4] if name.lower().endswith('.exe') else name
+        data = ini_text if isinstance(ini_text, bytes) else ini_text.encode(
+            'cp1252' if windows else 'utf-8')
+        (folder / (base + '.ini')).write_bytes(data)
+    return exe
+
+
+def _kill_group(process):
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except (ProcessLookupError, PermissionError):
+        pass
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+def run_linux(exe, args=(), env=None, cwd=None, timeout=120):
+    """Runs a Linux program with the given arguments; env entries are added to (None values
+    removed from) the current environment. A program that outlives timeout is killed and the
+    test fails."""
+    full_env = dict(os.environ)
+    for key, value in (env or {}).items():
+        if value is None:
+            full_env.pop(key, None)
+        else:
+            full_env[key] = str(value)
+    process = subprocess.Popen([str(exe)] + [str(a) for a in args], cwd=str(cwd) if cwd else None,
+                               env=full_env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, start_new_session=True)
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        _kill_group(process)
+        raise AssertionError('%s %s did not end within %s s' % (exe, list(args), timeout))
+    code = process.returncode
+    if code < 0:
+        code = 128 - code
+    return Result(code, out, err)
+
+
+def bmp_to_png(bmp, png):
+    """Converts an uncompressed 24- or 32-bit BMP into a PNG (pure Python)."""
+    data = Path(bmp).read_bytes()
+    if data[:2] != b'BM':
+        raise ValueError('%s is not a BMP file' % bmp)
+    offset = struct.unpack_from('<I', data, 10)[0]
+    width, height, _planes, bits, compression = struct.unpack_from('<iiHHI', data, 18)
+    if bits not in (24, 32) or compression not in (0, 3):
+        raise ValueError('%s: unsupported BMP format (%d bits, compression %d)' % (bmp, bits, compression))
+    bottom_up = height > 0
+    height = abs(height)
+    step = bits // 8
+    stride = (width * step + 3) & ~3
+    rows = []
+    for y in range(height):
+        row_start = offset + (height - 1 - y if bottom_up else y) * stride
+        row = data[row_start:row_start + width * step]
+        rgb = bytearray(width * 3)
+        rgb[0::3] = row[2::step]
+        rgb[1::3] = row[1::step]
+        rgb[2::3] = row[0::step]
+        rows.append(b'\x00' + bytes(rgb))
+
+    def chunk(kind, body):
+        return (struct.pack('>I', len(body)) + kind + body
+                + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    png_data = (b'\x89PNG\r\n\x1a\n'
+                + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+                + chunk(b'IDAT', zlib.compress(b''.join(rows), 6))
+                + chunk(b'IEND', b''))
+    Path(png).parent.mkdir(parents=True, exist_ok=True)
+    Path(png).write_bytes(png_data)
+
+
+class Running:
+    """A program started with Wine.start; wait() gives its Result."""
+
+    def __init__(self, wine, process, result_file, label, argv, out_file, err_file):
+        self._wine = wine
+        self._process = process
+        self._result_file = result_file
+        self._label = label
+        self._argv = argv
+        self._out_file = out_file
+        self._err_file = err_file
+
+    def wait(self, timeout=120):
+        # The driver ends on its own at its time-out; the margin covers Wine itself hanging.
+        try:
+            self._process.wait(timeout=timeout + 30)
+        except subprocess.TimeoutExpired:
+            _kill_group(self._process)
+            raise WineError('the UI driver did not end within %s s: %s' % (timeout + 30, self._argv))
+        out = self._out_file.read_bytes()
+        err = self._err_file.read_bytes()
+        return self._wine._collect(self._result_file, self._label, out, err, self._process.returncode,
+                                   self._argv)
+
+
+class Wine:
+    """A throw-away Wine prefix with its own Xvfb display and a persistent wineserver.
+
+    with Wine('label') as wine:
+        result = wine.run(exe, args=['a', 'b c'])          # arguments quoted simply
+        result = wine.run(exe, cmdline='"a b" c\\\\')        # the raw command line after the program
+        result.code, result.boxes
+    Screenshots of the boxes go to build/screenshots/<label>-<N>.png (N counts across the runs).
+    Set KEEP_WINE=1 in the environment to keep the prefix for inspection.
+    """
+
+    def __init__(self, name):
+        self.name = name
+        self.env = {}
+        self.prefix = None
+        self.root = None
+        self.display = None
+        self._xvfb = None
+        self._shot_count = 0
+        self._run_count = 0
+        self.driver = win64_build() / 'uidriver.exe'
+
+    # -- set-up and tear-down ------------------------------------------------------------------
+
+    def __enter__(self):
+        if not self.driver.exists():
+            raise WineError('%s is missing: build the win64 tree first' % self.driver)
+        base = SOURCE_DIR / 'build' / 'wine' / 'tmp'
+        base.mkdir(parents=True, exist_ok=True)
+        self.root = Path(tempfile.mkdtemp(prefix=self.name + '-', dir=str(base)))
+        try:
+            self._start_xvfb()
+            self.prefix = self.root / 'prefix'
+            subprocess.run([str(SOURCE_DIR / 'tools' / 'wine-prefix'), str(self.prefix)],
+                           check=True, timeout=600, stdin=subprocess.DEVNULL)
+            self._unmanaged_windows()
+            (self.root / 'work').mkdir()
+            (self.root / 'results').mkdir()
+            self.env = {
+                'WINEPREFIX': str(self.prefix),
+                'DISPLAY': self.display,
+                'WINEDEBUG': '-all',
+                'WINEDLLOVERRIDES': 'mscoree,mshtml=',
+            }
+            # A persistent server keeps the prefix loaded between the runs of a test.
+            subprocess.run([WINESERVER, '-p'], env=self._full_env(), check=True, timeout=60,
+                           stdin=subprocess.DEVNULL)
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def _unmanaged_windows(self):
+        # Xvfb has no window manager: Wine would wait two seconds for one whenever a top-level
+        # window is hidden or destroyed (every message box). Unmanaged windows skip that wait.
+        # Written before the prefix's wineserver starts, so it reads it with the rest.
+        with open(self.prefix / 'user.reg', 'a', encoding='ascii', newline='\n') as reg:
+            reg.write('\n[Software\\\\Wine\\\\X11 Driver] %d\n"Managed"="N"\n' % int(time.time()))
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        self._xvfb = subprocess.Popen(
+            ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        number = b''
+        deadline = time.time() + 30
+        with os.fdopen(read_end, 'rb', buffering=0) as pipe:
+            import select
+            while not number.endswith(b'\n') and time.time() < deadline:
+                ready, _, _ = select.select([pipe], [], [], max(0.0, deadline - time.time()))
+                if not ready:
+                    break
+                piece = pipe.read(16)
+                if not piece:
+                    break
+                number += piece
+        if not number.strip().isdigit():
+            raise WineError('Xvfb did not report a display number')
+        self.display = ':' + number.strip().decode()
+
+    def __exit__(self, *exc):
+        if self.prefix is not None and (self.prefix / 'system.reg').exists():
+            try:
+                subprocess.run([WINESERVER, '-k'], env=self._full_env(), timeout=30,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+                subprocess.run([WINESERVER, '-w'], env=self._full_env(), timeout=30,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                pass
+        if self._xvfb is not None:
+            self._xvfb.terminate()
+            try:
+                self._xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                _kill_group(self._xvfb)
+            self._xvfb = None
+        if self.root is not None and not os.environ.get('KEEP_WINE'):
+            shutil.rmtree(self.root, ignore_errors=True)
+            lock = Path(str(self.prefix) + '.lock') if self.prefix else None
+            if lock is not None and lock.exists():
+                lock.unlink()
+        return False
+
+    # -- paths ---------------------------------------------------------------------------------
+
+    @staticmethod
+    def winpath(p):
+        """The Z:\\ form of a Unix path (absolute, not resolved through links)."""
+        return 'Z:' + os.path.abspath(str(p)).replace('/', '\\')
+
+    def unixpath(self, windows_path):
+        """The Unix path of a C:\\ or Z:\\ path in this prefix."""
+        drive, rest = windows_path[0].lower(), windows_path[2:].replace('\\', '/')
+        if drive == 'z':
+            return Path(rest)
+        return self.prefix / 'dosdevices' / (drive + ':') / rest.lstrip('/')
+
+    @property
+    def appdata(self):
+        """The prefix's APPDATA folder (Unix path), as Windows programs see it by default."""
+        users = sorted(p for p in (self.prefix / 'drive_c' / 'users').iterdir()
+                       if p.is_dir() and p.name != 'Public')
+        return users[0] / 'AppData' / 'Roaming'
+
+    @property
+    def workdir(self):
+        """A scratch folder of this prefix, outside any test application; default current folder."""
+        return self.root / 'work'
+
+    def _full_env(self, extra=None):
+        env = dict(os.environ)
+        env.update(self.env)
+        for key, value in (extra or {}).items():
+            if value is None:
+                env.pop(key, None)
+            else:
+                env[key] = str(value)
+        return env
+
+    # -- running programs ----------------------------------------------------------------------
+
+    def start(self, exe, args=None, cmdline=None, env=None, cwd=None, timeout=120, boxes=True,
+              button='ok'):
+        """Starts exe through the UI driver and returns at once; .wait() gives the Result.
+        The parameters are those of run()."""
+        if args is not None and cmdline is not None:
+            raise ValueError('give args or cmdline, not both')
+        self._run_count += 1
+        label = '%s-run%d' % (self.name, self._run_count)
+        result_file = self.root / 'results' / (label + '.json')
+        argv = [WINE64, self.winpath(self.driver), '--out', self.winpath(result_file),
+                '--shots', self.winpath(self.root / 'results'), '--name', label,
+                '--timeout', str(int(timeout * 1000)), '--button', button]
+        if not boxes:
+            argv.append('--no-boxes')
+        if cmdline is not None:
+            argv += ['--cmdline', cmdline, self.winpath(exe)]
+        else:
+            argv += ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+        # Output goes to files, not pipes: Wine's helper processes (explorer, services) inherit the
+        # descriptors and would hold a pipe open long after the program has ended.
+        out_file = self.root / 'results' / (label + '.stdout')
+        err_file = self.root / 'results' / (label + '.stderr')
+        with open(out_file, 'wb') as out, open(err_file, 'wb') as err:
+            process = subprocess.Popen(argv, cwd=str(cwd or self.workdir), env=self._full_env(env),
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                       start_new_session=True)
+        return Running(self, process, result_file, label, argv, out_file, err_file)
+
+    def run(self, exe, args=None, cmdline=None, env=None, cwd=None, timeout=120, boxes=True,
+            button='ok'):
+        """Runs exe (a Unix path) under wine64 and waits for it.
+
+        args: arguments, each put in double quotes when it holds a blank, tab or quote;
+        cmdline: the exact raw command line after the quoted program path;
+        env: extra environment variables (None removes one); they reach the Windows program;
+        cwd: the current folder (Unix path; default: a scratch folder of the prefix);
+        boxes: True: every dialog box is read, photographed and dismissed (button 'ok' or
+               'cancel', the other one when that is missing, else closed); False: the program's
+               windows are left alone;
+        timeout: seconds until the program is terminated, which fails the test."""
+        return self.start(exe, args, cmdline, env, cwd, timeout, boxes, button).wait(timeout)
+
+    def _collect(self, result_file, label, out, err, driver_status, argv):
+        if not result_file.exists():
+            raise WineError('the UI driver wrote no result (status %s): %s\nstderr: %s'
+                            % (driver_status, argv, err.decode('utf-8', 'replace')[-3000:]))
+        report = json.loads(result_file.read_text(encoding='ascii'))
+        if not report['started']:
+            raise WineError('the program could not be started: %s (%s)' % (report['error'], argv))
+        windows = []
+        for box in report['boxes']:
+            png = None
+            if box['shot']:
+                bmp = self.unixpath(box['shot'])
+                if bmp.exists():
+                    self._shot_count += 1
+                    png = SCREENSHOT_DIR / ('%s-%d.png' % (self.name, self._shot_count))
+                    bmp_to_png(bmp, png)
+                    bmp.unlink()
+            windows.append({'text': box['text'], 'caption': box['caption'], 'png': png,
+                            'pressed': box['pressed'], 'controls': box['controls'],
+                            'seen_ms': box['seen_ms'], 'gone_ms': box['gone_ms']})
+        if report['timed_out']:
+            raise WineError('%s did not end in time and was terminated; boxes seen: %r'
+                            % (argv[-1], [w['text'] for w in windows]))
+        result = Result(report['exit_code'], out, err, windows, report['command_line'])
+        result.elapsed_ms = report['elapsed_ms']
+        return result
+
+    # -- registry ------------------------------------------------------------------------------
+
+    def _tool(self, args, timeout=120):
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.Popen([WINE64] + args, cwd=str(self.workdir), env=self._full_env(),
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                       start_new_session=True)
+            try:
+                process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                _kill_group(process)
+                raise WineError('%s did not end within %s s' % (args, timeout))
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
+
+    def reg_import(self, text):
+        """Imports .reg text ("REGEDIT4" or "Windows Registry Editor Version 5.00") into the prefix."""
+        self._run_count += 1
+        path = self.workdir / ('import-%d.reg' % self._run_count)
+        if text.lstrip().startswith('Windows Registry Editor Version 5.00'):
+            path.write_bytes(b'\xff\xfe' + text.replace('\r\n', '\n').replace('\n', '\r\n')
+                             .encode('utf-16-le'))
+        else:
+            path.write_bytes(text.replace('\r\n', '\n').replace('\n', '\r\n').encode('cp1252'))
+        done = self._tool(['regedit', '/S', self.winpath(path)])
+        path.unlink()
+        if done.returncode != 0:
+            raise WineError('regedit failed (%d): %s' % (done.returncode,
+                                                          done.stderr.decode('utf-8', 'replace')))
+
+    def reg_delete(self, key):
+        """Deletes a key and everything below it; True when it existed."""
+        return self._tool(['reg', 'delete', key, '/f']).returncode == 0
+
+    def reg_query(self, key, value=None):
+        """The output of `reg query` for a key (or one value), None when it does not exist."""
+        args = ['reg', 'query', key] + (['/v', value] if value is not None else [])
+        done = self._tool(args)
+        return done.stdout.decode('utf-8', 'replace') if done.returncode == 0 else None
