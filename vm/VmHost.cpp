@@ -147,11 +147,10 @@ bool runMainClass(Launcher& launcher) {
       env->ReleaseStringUTFChars(name, className);
       jmethodID main = env->GetStaticMethodID(mainType, "main", "([Ljava/lang/String;)V");
       if (main == nullptr) {
-        if (env->ExceptionOccurred() != nullptr) {
-          env->ExceptionDescribe();
-        } else {
-          showError(launcher.messageParent, loadText(IDS_NO_MAIN_METHOD));
-        }
+        // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
+        // System.err goes nowhere, so the message follows it as after a missing class.
+        describePendingException(env);
+        showError(launcher.messageParent, loadText(IDS_NO_MAIN_METHOD));
       } else if (jobjectArray array = newPlatformStringArray(env, launcher.arguments)) {
         singleInstanceMainStarting(launcher);
         trace("calling %s.main with %u arguments", mainClass.c_str(),

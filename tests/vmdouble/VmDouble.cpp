@@ -772,9 +772,17 @@ struct Jdk11InitArgs {
 
 }  // namespace
 
+#ifdef VMDOUBLE_BROKEN
+// Built with a dependency that the tests never provide, so the loader refuses the library.
+extern "C" int notAJavaVm();
+#endif
+
 extern "C" {
 
 JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* args) {
+#ifdef VMDOUBLE_BROKEN
+  if (notAJavaVm() != 42) return JNI_ERR;
+#endif
   if (args == nullptr) return JNI_ERR;
   jint* version = static_cast<jint*>(args);
   logLine("GetDefaultJavaVMInitArgs version=0x%08x", static_cast<unsigned>(*version));

@@ -25,3 +25,26 @@ else()
   set_target_properties(vmdouble PROPERTIES OUTPUT_NAME jvm)
   target_link_libraries(vmdouble PRIVATE pthread)
 endif()
+
+# A VM library whose dependency is nowhere to be found, so that loading it fails: brokenjvm/ holds
+# it under the VM library's name, and the dependency stays in a folder of its own.
+add_library(vmdouble_missingdep SHARED ${CMAKE_CURRENT_LIST_DIR}/NotVm.cpp)
+launcher_target_settings(vmdouble_missingdep)
+set_target_properties(vmdouble_missingdep PROPERTIES OUTPUT_NAME missingdep
+  RUNTIME_OUTPUT_DIRECTORY ${VMDOUBLE_DIR}/missingdep LIBRARY_OUTPUT_DIRECTORY ${VMDOUBLE_DIR}/missingdep)
+add_library(vmdouble_broken SHARED ${CMAKE_CURRENT_LIST_DIR}/VmDouble.cpp)
+launcher_target_settings(vmdouble_broken)
+target_link_libraries(vmdouble_broken PRIVATE vmdouble_missingdep)
+target_compile_definitions(vmdouble_broken PRIVATE VMDOUBLE_BROKEN)
+set_target_properties(vmdouble_broken PROPERTIES OUTPUT_NAME jvm
+  ARCHIVE_OUTPUT_DIRECTORY ${VMDOUBLE_DIR}/brokenjvm RUNTIME_OUTPUT_DIRECTORY ${VMDOUBLE_DIR}/brokenjvm LIBRARY_OUTPUT_DIRECTORY ${VMDOUBLE_DIR}/brokenjvm)
+if(WIN32)
+  set_target_properties(vmdouble_missingdep vmdouble_broken PROPERTIES PREFIX "")
+  foreach(target vmdouble_missingdep vmdouble_broken)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  endforeach()
+else()
+  target_link_libraries(vmdouble_broken PRIVATE pthread)
+  # No run path: the loader must not find the dependency.
+  set_target_properties(vmdouble_broken PROPERTIES SKIP_BUILD_RPATH ON)
+endif()
