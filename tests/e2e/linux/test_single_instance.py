@@ -1,0 +1,316 @@
+"""Single-instance coordination on Linux with the real JVM: a second start of the same program hands
+its arguments to the running first one, whose secondaryMain gets them, and ends with its answer."""
+
+import os
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+from harness import BUILD_DIR, make_app, run_linux
+
+JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
+LAUNCHER = BUILD_DIR / 'launcher'
+SEP = '\x1f'
+
+# Every app keeps its marker files in the folder named by -Dsi.dir: "rec-*" for each call it
+# received (kind, count, arguments), "main-started-<pid>" once main runs, and it ends when "stop"
+# appears, with the number written in it as its exit code.
+JAVA_SOURCES = {
+    'SiBase.java': r'''
+import java.nio.file.*;
+public class SiBase {
+  static Path dir() { return Paths.get(System.getProperty("si.dir")); }
+  static void record(String kind, String[] a) {
+    try {
+      String body = kind + "\n" + a.length + "\n" + String.join("\u001f", a);
+      String id = System.nanoTime() + "-" + Thread.currentThread().getId();
+      Path tmp = dir().resolve("tmp-" + id);
+      Files.write(tmp, body.getBytes("UTF-8"));
+      Files.move(tmp, dir().resolve("rec-" + id), StandardCopyOption.ATOMIC_MOVE);
+    } catch (Exception e) { throw new RuntimeException(e); }
+  }
+  static void runMain(String[] a) throws Exception {
+    record("main", a);
+    Files.write(dir().resolve("main-started-" + ProcessHandle.current().pid()), new byte[0]);
+    Path stop = dir().resolve("stop");
+    while (!Files.exists(stop)) Thread.sleep(10);
+    Thread.sleep(50);
+    String t = new String(Files.readAllBytes(stop), "UTF-8").trim();
+    System.exit(t.isEmpty() ? 0 : Integer.parseInt(t));
+  }
+}
+''',
+    'SiVoid.java': r'''
+public class SiVoid {
+  public static void main(String[] a) throws Exception { SiBase.runMain(a); }
+  public static void secondaryMain(String[] a) { SiBase.record("void", a); }
+}
+''',
+    'SiInt.java': r'''
+public class SiInt {
+  public static void main(String[] a) throws Exception { SiBase.runMain(a); }
+  public static int secondaryMain(String[] a) {
+    SiBase.record("int", a);
+    if (a.length > 1 && a[0].equals("storm")) return 100 + Integer.parseInt(a[1]);
+    return Integer.parseInt(a[0]) * 2 + 1;
+  }
+}
+''',
+    'SiNone.java': r'''
+public class SiNone {
+  public static void main(String[] a) throws Exception { SiBase.runMain(a); }
+}
+''',
+    'SlowAgent.java': r'''
+import java.nio.file.*;
+public class SlowAgent {
+  public static void premain(String args) throws Exception {
+    Files.write(SiBase.dir().resolve("agent-started"), new byte[0]);
+    Thread.sleep(3000);
+  }
+}
+''',
+}
+
+
+def ini(main_class, single='yes', extra_vm=''):
+    return ('[Application]\nSingle Instance=%s\n'
+            '[Java Runtime Environment]\nMain Class=%s\nJRE Path=%s\n'
+            'Virtual Machine Parameters=-Dsi.dir={DIR}%s\n'
+            '[Class Path]\nClass Path={CLASSES}\n' % (single, main_class, JDK, extra_vm))
+
+
+class SingleInstanceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = Path(tempfile.mkdtemp(prefix='si-linux-'))
+        cls.classes = cls.root / 'classes'
+        cls.classes.mkdir()
+        for name, text in JAVA_SOURCES.items():
+            (cls.classes / name).write_text(text)
+        subprocess.run([str(JDK / 'bin/javac'), '-d', str(cls.classes)]
+                       + [str(cls.classes / n) for n in JAVA_SOURCES], check=True, timeout=120)
+        (cls.classes / 'agent.mf').write_text('Premain-Class: SlowAgent\n')
+        subprocess.run([str(JDK / 'bin/jar'), 'cfm', str(cls.root / 'agent.jar'),
+                        str(cls.classes / 'agent.mf'), '-C', str(cls.classes), 'SlowAgent.class'],
+                       check=True, timeout=120)
+
+    def setUp(self):
+        self.processes = []
+        self.count = getattr(self, 'count', 0)
+
+    def tearDown(self):
+        for process in self.processes:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait(timeout=30)
+
+    # -- helpers ---------------------------------------------------------------------------------
+
+    def app(self, name, main_class, single='yes', extra_vm='', exe='app'):
+        folder = self.root / name
+        text = ini(main_class, single, extra_vm).replace('{DIR}', str(folder))
+        text = text.replace('{CLASSES}', str(self.classes))
+        exe_path = make_app(folder, LAUNCHER, text, name=exe)
+        for leftover in folder.glob('rec-*'):
+            leftover.unlink()
+        return exe_path
+
+    def start(self, exe, args=(), trace=None, wait_main=True):
+        env = dict(os.environ)
+        if trace:
+            env['QL_LAUNCHER_TRACE'] = str(trace)
+        process = subprocess.Popen([str(exe)] + list(args), env=env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   start_new_session=True)
+        self.processes.append(process)
+        if wait_main:
+            self.wait_for(lambda: any(exe.parent.glob('main-started-%d' % process.pid)),
+                          'main of %s' % exe)
+        return process
+
+    def wait_for(self, condition, what, timeout=60):
+        end = time.time() + timeout
+        while time.time() < end:
+            if condition():
+                return
+            time.sleep(0.02)
+        self.fail('%s did not happen within %s s' % (what, timeout))
+
+    def stop(self, exe, process, code=0):
+        (exe.parent / 'stop').write_text(str(code))
+        try:
+            process.communicate(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.fail('the first instance did not end')
+        (exe.parent / 'stop').unlink()
+        return process.returncode
+
+    def records(self, exe, kind=None):
+        out = []
+        for path in sorted(exe.parent.glob('rec-*')):
+            k, count, body = path.read_text('utf-8').split('\n', 2)
+            args = body.split(SEP) if int(count) else []
+            self.assertEqual(len(args), int(count), path)
+            if kind is None or k == kind:
+                out.append(args)
+        return out
+
+    def second(self, exe, args, trace=None, timeout=60):
+        env = {'QL_LAUNCHER_TRACE': str(trace)} if trace else None
+        return run_linux(exe, args, env=env, timeout=timeout)
+
+    # -- the hand-over ---------------------------------------------------------------------------
+
+    def test_void_form_delivers_the_arguments_and_ends_with_0(self):
+        exe = self.app('void', 'SiVoid')
+        first = self.start(exe, ['first'])
+        self.assertEqual(self.records(exe, 'main'), [['first']])
+        trace = exe.parent / 'second.trace'
+        cases = [
+            ('several', ['hello', 'a b', 'x'], ['hello', 'a b', 'x']),
+            ('empty in the middle', ['a', '', 'b'], ['a', '', 'b']),
+            ('no arguments give one empty string', [], ['']),
+            ('non-ASCII', ['caf\u00e9', '\u65e5\u672c'], ['caf\u00e9', '\u65e5\u672c']),
+        ]
+        for label, args, expected in cases:
+            with self.subTest(label):
+                for old in exe.parent.glob('rec-*'):
+                    if old.read_text().startswith('void'):
+                        old.unlink()
+                result = self.second(exe, args, trace=trace)
+                self.assertEqual(result.code, 0, result)
+                self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
+                self.assertEqual(self.records(exe, 'void'), [expected])
+        text = trace.read_text()
+        self.assertIn('second instance, block %s' % str(exe).replace('/', '_'), text)
+        self.assertNotIn('JNI_CreateJavaVM', text)  # a second start runs no Java
+        self.assertEqual(self.stop(exe, first, 0), 0)
+
+    def test_int_form_exit_code_is_the_returned_value(self):
+        exe = self.app('int', 'SiInt')
+        first = self.start(exe)
+        for n in (0, 21, 60):
+            with self.subTest(n=n):
+                result = self.second(exe, [str(n), 'tail'])
+                self.assertEqual(result.code, n * 2 + 1, result)
+        got = sorted(self.records(exe, 'int'))
+        self.assertEqual(got, sorted([[str(n), 'tail'] for n in (0, 21, 60)]))
+        self.stop(exe, first)
+
+    def test_without_secondaryMain_the_second_waits_for_the_first_and_takes_its_code(self):
+        exe = self.app('none', 'SiNone')
+        first = self.start(exe)
+        second = self.start(exe, ['x'], wait_main=False)
+        time.sleep(1.5)
+        self.assertIsNone(second.poll(), 'the second start ended while the first still runs')
+        started = time.time()
+        self.assertEqual(self.stop(exe, first, 9), 9)
+        second.communicate(timeout=30)
+        self.assertEqual(second.returncode, 9)
+        self.assertLess(time.time() - started, 5)
+        self.assertEqual(self.records(exe, 'main'), [[]])  # the second never ran main
+
+    def test_capital_Yes_does_not_enable_it(self):
+        exe = self.app('capital', 'SiVoid', single='Yes')
+        first = self.start(exe, ['one'])
+        second = self.start(exe, ['two'])  # runs its own main
+        self.assertEqual(sorted(self.records(exe, 'main')), [['one'], ['two']])
+        self.assertEqual(self.records(exe, 'void'), [])
+        (exe.parent / 'stop').write_text('0')
+        for process in (first, second):
+            process.communicate(timeout=60)
+        (exe.parent / 'stop').unlink()
+
+    def test_copies_at_two_paths_never_meet(self):
+        exe_a = self.app('path-a', 'SiVoid')
+        exe_b = self.app('path-b', 'SiVoid')
+        first_a = self.start(exe_a, ['a'])
+        first_b = self.start(exe_b, ['b'])  # a first instance of its own
+        self.assertEqual(self.second(exe_b, ['to-b']).code, 0)
+        self.wait_for(lambda: self.records(exe_b, 'void'), 'secondaryMain of b')
+        self.assertEqual(self.records(exe_b, 'void'), [['to-b']])
+        self.assertEqual(self.records(exe_a, 'void'), [])
+        self.stop(exe_a, first_a)
+        self.stop(exe_b, first_b)
+
+    def test_arguments_over_1040_bytes_end_with_minus_1_and_deliver_nothing(self):
+        exe = self.app('long', 'SiVoid')
+        first = self.start(exe)
+        # 1038 bytes of text + its zero + the closing zero is the most that fits.
+        fits = self.second(exe, ['x' * 1038])
+        self.assertEqual(fits.code, 0, fits)
+        self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
+        self.assertEqual(self.records(exe, 'void'), [['x' * 1038]])
+        for args in (['x' * 1039], ['a' * 600, 'b' * 600]):
+            with self.subTest(bytes=sum(len(a) + 1 for a in args) + 1):
+                result = self.second(exe, args)
+                self.assertEqual(result.code, 255, result)
+                self.assertEqual(result.stdout + result.stderr, '')
+        time.sleep(0.5)
+        self.assertEqual(len(self.records(exe, 'void')), 1)
+        self.stop(exe, first)
+
+    def test_a_second_start_during_start_up_is_served_once_main_runs(self):
+        exe = self.app('startup', 'SiVoid', extra_vm=' -javaagent:%s' % (self.root / 'agent.jar'))
+        trace = exe.parent / 'first.trace'
+        first = self.start(exe, ['first'], trace=trace, wait_main=False)
+        self.wait_for(lambda: (exe.parent / 'agent-started').exists(), 'the slow start-up')
+        self.assertFalse(any(exe.parent.glob('main-started-*')))
+        result = self.second(exe, ['early', 'bird'])
+        self.assertEqual(result.code, 0, result)
+        self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
+        self.assertEqual(self.records(exe, 'void'), [['early', 'bird']])
+        text = trace.read_text()
+        kept = text.index('kept until main is called')
+        self.assertLess(kept, text.index('main starting'))
+        self.assertLess(text.index('main starting'), text.index('serving the kept request'))
+        self.stop(exe, first)
+        (exe.parent / 'agent-started').unlink()
+
+    def test_storm_of_20_second_starts(self):
+        exe = self.app('storm', 'SiInt')
+        first = self.start(exe)
+        sets = {i: ['storm', str(i)] + ['t%d-%d %s' % (i, k, 'y' * (i * 7)) for k in range(i % 5 + 1)]
+                for i in range(20)}
+        seconds = {i: self.start(exe, args, wait_main=False) for i, args in sets.items()}
+        for i, process in seconds.items():
+            try:
+                process.communicate(timeout=120)
+            except subprocess.TimeoutExpired:
+                self.fail('second start %d did not end' % i)
+            self.assertEqual(process.returncode, 100 + i, 'second start %d' % i)
+        got = self.records(exe, 'int')
+        self.assertEqual(len(got), 20)
+        self.assertEqual(sorted(got), sorted(sets.values()))
+        self.stop(exe, first)
+
+    # -- the block's life ------------------------------------------------------------------------
+
+    def test_the_block_goes_with_its_last_user_and_survives_a_crash(self):
+        exe = self.app('life', 'SiVoid')
+        shm = Path('/dev/shm') / str(exe).replace('/', '_')
+        first = self.start(exe)
+        self.assertTrue(shm.exists())
+        self.assertEqual(self.stop(exe, first, 3), 3)  # System.exit, no clean-up of our own
+        self.assertFalse(shm.exists())
+
+        crashed = self.start(exe)
+        os.kill(crashed.pid, signal.SIGKILL)
+        crashed.wait(timeout=30)
+        self.assertTrue(shm.exists())  # left behind, stale
+        for old in exe.parent.glob('main-started-*'):
+            old.unlink()
+        again = self.start(exe, ['again'])  # not fooled by the stale block: runs main
+        self.assertEqual(self.second(exe, ['after']).code, 0)
+        self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
+        self.assertEqual(self.records(exe, 'void'), [['after']])
+        self.stop(exe, again)
+        self.assertFalse(shm.exists())
+
+
+if __name__ == '__main__':
+    unittest.main()
