@@ -390,12 +390,13 @@ std::int32_t waitForFirstInstance(Launcher& launcher) {
 void singleInstanceMainStarting(Launcher& launcher) {
   if (!launcher.singleInstance || !launcher.isFirstInstance) return;
   State& s = state();
+  trace("single instance: main starting; requests can be served");
   __atomic_store_n(&s.mainStarted, 1, __ATOMIC_SEQ_CST);
+  // A listener that has not published its id yet sees the flag once it has.
   os::ThreadMessage wake;
   wake.message = kMainStartedMessage;
   const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);
   if (listener != 0) os::postThreadMessage(s.name, listener, wake);
-  trace("single instance: main starting; requests can be served");
 }
 
 void stopSingleInstance(Launcher& launcher) {
