@@ -34,6 +34,13 @@ std::size_t selectCandidate(const CandidateList& list, const StringArray& prefer
   if (list.empty()) return 0;
   for (const std::string& entry : preferredVersions) {
     const JavaVersion preferred = parseVersion(entry, 0);
+    // An entry without digits (the empty one of an absent key, or of a stray ";") names no
+    // version; matching it would put an installation whose name has no digits before every
+    // real version.
+    if (preferred.count == 0) {
+      trace("preferred version [%s] names no version: skipped", entry.c_str());
+      continue;
+    }
     for (std::size_t i = 0; i < list.size(); ++i) {
       if (matchesPreferred(list[i].version, preferred)) {
         trace("preferred version [%s] matches %s at %s", entry.c_str(),

@@ -36,7 +36,8 @@ bool kindFavored(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& c
 void sortCandidates(CandidateList& list, const LauncherConfig& config);
 
 // The first candidate of the sorted list that matches the first preferred entry that matches any;
-// else the first candidate. The index into the list; list.size() when the list is empty.
+// else the first candidate. Entries without digits name no version and are skipped. The index into
+// the list; 0 when the list is empty.
 std::size_t selectCandidate(const CandidateList& list, const StringArray& preferredVersions);
 
 // Dotted text of the components the version gave, "none" when it gave none: for the trace.

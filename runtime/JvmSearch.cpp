@@ -354,7 +354,9 @@ void collectJavaHome(const LauncherConfig& config, CandidateList& list) {
     return;
   }
   const std::string folder = withSeparator(value);
-  if (!os::fileExists(folder)) {
+  // The existence test is made on the folder's own name: a search for a path that ends with a
+  // separator finds nothing on Windows.
+  if (!os::fileExists(folder.substr(0, folder.size() - 1))) {
     trace("JAVA_HOME %s: passed over, no such folder", folder.c_str());
     return;
   }

@@ -208,6 +208,18 @@ TEST_CASE(jvmSearch_selectionByPreferredVersions) {
   const std::size_t chosen = selectCandidate(list, splitPreferredVersions("1.6"));
   CHECK_EQ(list[chosen].home, std::string("old-server"));
   CHECK_EQ(selectCandidate(CandidateList(), splitPreferredVersions("1.6")), std::size_t(0));
+
+  // An installation whose name has no digits reads as 0.0.0.0; an empty preferred entry (an absent
+  // key, a stray ";") does not select it before the real versions.
+  const char* noPreference[] = {"", ";", "jre", ";1.4"};
+  for (const char* preferred : noPreference) {
+    test::setContext(std::string("preferred [") + preferred + "]");
+    CandidateList withNameless = {candidate("1.6", "real", false, true),
+                                  candidate("jre", "nameless", false, true)};
+    sortCandidates(withNameless, config);
+    const std::size_t index = selectCandidate(withNameless, splitPreferredVersions(preferred));
+    CHECK_EQ(withNameless[index].home, std::string("real"));
+  }
 }
 
 TEST_CASE(jvmSearch_classicBaseKeysSearchedAndFavoured) {
