@@ -11,6 +11,7 @@
 //   main-action=ACTION     what main does, in order (repeatable)
 //   secondary=void|int     the form of secondaryMain the main classes declare (default: none)
 //   secondary-result=N     what the int form returns
+//   secondary-result-arg=I  the int form returns secondary-result plus the number in argument I
 //   secondary-action=ACTION  what secondaryMain does before returning (repeatable)
 //   attach-result=N, detach-result=N   results of AttachCurrentThread / DetachCurrentThread
 // ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "exit N", "sleep MS",
@@ -147,6 +148,7 @@ struct Behaviour {
   std::vector<std::string> mainActions;
   std::string secondaryForm;
   int secondaryResult = 0;
+  int secondaryResultArg = -1;
   std::vector<std::string> secondaryActions;
   int attachResult = 0;
   int detachResult = 0;
@@ -179,6 +181,7 @@ Behaviour& behaviour() {
     else if (key == "main-action") instance.mainActions.push_back(value);
     else if (key == "secondary") instance.secondaryForm = value;
     else if (key == "secondary-result") instance.secondaryResult = number;
+    else if (key == "secondary-result-arg") instance.secondaryResultArg = number;
     else if (key == "secondary-action") instance.secondaryActions.push_back(value);
     else if (key == "attach-result") instance.attachResult = number;
     else if (key == "detach-result") instance.detachResult = number;
@@ -532,8 +535,23 @@ void callStatic(const Method& method, va_list args, jint* result) {
   if (method.name == "secondaryMain") {
     logLine("secondaryMain form %s", result != nullptr ? "int" : "void");
     logArguments("secondaryMain", array);
+    // The whole call on one line, so that calls on several threads at once stay apart: the
+    // count, then the arguments each preceded by a 0x1f byte.
+    std::string call;
+    const std::size_t count = array != nullptr ? array->elements.size() : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      call += '\x1f';
+      if (array->elements[i] != nullptr) call += array->elements[i]->text;
+    }
+    logLine("secondaryMain call %u %s", static_cast<unsigned>(count), escaped(call).c_str());
     runActions(behaviour().secondaryActions, "secondaryMain");
-    if (result != nullptr) *result = behaviour().secondaryResult;
+    if (result != nullptr) {
+      *result = behaviour().secondaryResult;
+      const int from = behaviour().secondaryResultArg;
+      if (from >= 0 && static_cast<std::size_t>(from) < count && array->elements[from] != nullptr) {
+        *result += std::atoi(array->elements[from]->text.c_str());
+      }
+    }
     logLine("secondaryMain end %d", result != nullptr ? *result : 0);
   }
 }
