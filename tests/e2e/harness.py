@@ -343,6 +343,8 @@ class Wine:
                 '--timeout', str(int(timeout * 1000)), '--button', button]
         if not boxes:
             argv.append('--no-boxes')
+        for key, value in (env or {}).items():
+            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
         if cmdline is not None:
             argv += ['--cmdline', cmdline, self.winpath(exe)]
         else:
@@ -352,7 +354,7 @@ class Wine:
         out_file = self.root / 'results' / (label + '.stdout')
         err_file = self.root / 'results' / (label + '.stderr')
         with open(out_file, 'wb') as out, open(err_file, 'wb') as err:
-            process = subprocess.Popen(argv, cwd=str(cwd or self.workdir), env=self._full_env(env),
+            process = subprocess.Popen(argv, cwd=str(cwd or self.workdir), env=self._full_env(),
                                        stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                        start_new_session=True)
         return Running(self, process, result_file, label, argv, out_file, err_file)
@@ -363,7 +365,11 @@ class Wine:
 
         args: arguments, each put in double quotes when it holds a blank, tab or quote;
         cmdline: the exact raw command line after the quoted program path;
-        env: extra environment variables (None removes one); they reach the Windows program;
+        env: environment variables for this run (None removes one); the driver sets them just
+             before it starts the program, so they arrive exactly, even those that Wine otherwise
+             fills from the prefix (APPDATA, TEMP, PATH, USERPROFILE...); values are Windows
+             text (use winpath for paths). Entries of self.env go through the Unix environment,
+             where Wine keeps custom variables but replaces APPDATA, TEMP, PATH and drops HOME;
         cwd: the current folder (Unix path; default: a scratch folder of the prefix);
         boxes: True: every dialog box is read, photographed and dismissed (button 'ok' or
                'cancel', the other one when that is missing, else closed); False: the program's

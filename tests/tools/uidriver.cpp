@@ -3,7 +3,7 @@
 // dismisses it, and writes what it saw and the program's exit code to a result file as JSON.
 //
 // uidriver.exe --out FILE --shots FOLDER --name LABEL [--timeout MS] [--button ok|cancel]
-//              [--no-boxes] [--cmdline RAW] PROGRAM [ARG...]
+//              [--no-boxes] [--env NAME=VALUE]... [--unset NAME]... [--cmdline RAW] PROGRAM [ARG...]
 // With --cmdline the program's command line is the quoted program path, a space and RAW exactly
 // (an empty RAW: the quoted path alone);
 // otherwise the arguments after PROGRAM are appended, each quoted when it holds blanks.
@@ -41,6 +41,7 @@ struct Options {
   DWORD timeout = 60000;
   bool cancel = false;
   bool watchBoxes = true;
+  std::vector<std::wstring> environment;  // NAME=VALUE to set, or NAME alone to remove
   std::wstring program;
   std::vector<std::wstring> args;
 };
@@ -252,6 +253,12 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
       const std::wstring button = argv[++i];
       if (button != L"ok" && button != L"cancel") return false;
       options.cancel = button == L"cancel";
+    } else if (arg == L"--env" && hasValue) {
+      const std::wstring assignment = argv[++i];
+      if (assignment.find(L'=') == std::wstring::npos || assignment[0] == L'=') return false;
+      options.environment.push_back(assignment);
+    } else if (arg == L"--unset" && hasValue) {
+      options.environment.push_back(argv[++i]);
     } else if (arg == L"--no-boxes") {
       options.watchBoxes = false;
     } else if (arg == L"--") {
@@ -279,8 +286,20 @@ int main() {
   if (argv == nullptr || !parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: uidriver --out FILE [--shots FOLDER] [--name LABEL] [--timeout MS] "
-                 "[--button ok|cancel] [--no-boxes] [--cmdline RAW] PROGRAM [ARG...]\n");
+                 "[--button ok|cancel] [--no-boxes] [--env NAME=VALUE] [--unset NAME] [--cmdline RAW] "
+                 "PROGRAM [ARG...]\n");
     return 2;
+  }
+
+  // Wine puts its own values of variables such as APPDATA, TEMP and PATH in place of the Unix
+  // ones; set here, they reach the program exactly as the test gave them.
+  for (const std::wstring& entry : options.environment) {
+    const std::size_t equals = entry.find(L'=');
+    if (equals == std::wstring::npos) {
+      SetEnvironmentVariableW(entry.c_str(), nullptr);
+    } else {
+      SetEnvironmentVariableW(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str());
+    }
   }
 
   std::wstring commandLine = L"\"" + options.program + L"\"";

@@ -149,6 +149,45 @@ class Foundation(unittest.TestCase):
                 seen = [l[l.index('[') + 1:-1] for l in lines if l.startswith('  argument ')]
                 self.assertEqual(seen, expected, 'command line %r split wrongly' % raw)
 
+    def test_jre_path_comes_from_the_per_user_ini_below_appdata_when_that_exists(self):
+        appdata = self.wine.workdir / 'appdata'
+        user_ini = appdata / 'MyApp' / '{1-2}' / 'app.ini'
+        program_ini = ('[Product Information]\r\nProduct Name=My:App*\r\nProduct Code={1-2}\r\n'
+                       '[Java Runtime Environment]\r\nJRE Path=C:\\from\\program\r\n%s')
+        service = '[Application]\r\nApplication Type=service\r\n'
+        user_with_key = '[Java Runtime Environment]\r\nJRE Path=C:\\from\\user\r\n'
+        user_without_key = '[Java Runtime Environment]\r\nMinimum Version=1.7\r\n'
+        # (label, extra program INI text, per-user INI or None, source, JRE Path read)
+        cases = [
+            ('no-user-ini', '', None, 'program', 'C:\\from\\program'),
+            ('user-ini-with-key', '', user_with_key, 'user', 'C:\\from\\user'),
+            ('user-ini-without-key', '', user_without_key, 'user', ''),
+            ('service', service, user_with_key, 'program', 'C:\\from\\program'),
+        ]
+        trace = self.wine.workdir / 'user-ini.trace'
+        for label, extra, user_text, source, value in cases:
+            with self.subTest(label):
+                exe = self.app('user-ini-' + label, program_ini % extra)
+                if user_ini.exists():
+                    user_ini.unlink()
+                if user_text is not None:
+                    user_ini.parent.mkdir(parents=True, exist_ok=True)
+                    user_ini.write_text(user_text)
+                if trace.exists():
+                    trace.unlink()
+                before = tree_state(appdata)
+                result = self.wine.run(exe, timeout=60, env={
+                    'APPDATA': self.wine.winpath(appdata),
+                    'QL_LAUNCHER_TRACE': self.wine.winpath(trace)})
+                self.assert_single_error_box(result, NO_MAIN_CLASS, label)
+                lines = trace.read_text(encoding='cp1252').splitlines()
+                expected = self.wine.winpath(user_ini if source == 'user' else exe.with_suffix('.ini'))
+                self.assertEqual([l for l in lines if l.startswith('JRE Path read from: ')],
+                                 ['JRE Path read from: ' + expected], label)
+                self.assertEqual([l for l in lines if l.startswith('setting JRE Path: ')],
+                                 ['setting JRE Path: [%s]' % value], label)
+                self.assertEqual(tree_state(appdata), before, '%s: APPDATA changed' % label)
+
 
 if __name__ == '__main__':
     unittest.main(verbosity=2)
