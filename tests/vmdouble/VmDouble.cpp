@@ -5,6 +5,7 @@
 // VMDOUBLE_CONFIG names the behaviour file, VMDOUBLE_LOG the log file (appended to). Behaviour
 // lines are key=value; keys that may repeat add to a list:
 //   create=N               result of JNI_CreateJavaVM (default 0)
+//   create-action=ACTION   what JNI_CreateJavaVM does before it returns (repeatable)
 //   default-stack=N        javaStackSize reported for the JNI 1.1 record (default 0: none)
 //   class=a/b/C            a class that exists (repeatable)
 //   main=a/b/C             a class that exists and has main(String[]) (repeatable)
@@ -146,6 +147,7 @@ struct Behaviour {
   std::vector<std::string> classes;
   std::vector<std::string> mainClasses;
   std::vector<std::string> mainActions;
+  std::vector<std::string> createActions;
   std::string secondaryForm;
   int secondaryResult = 0;
   int secondaryResultArg = -1;
@@ -179,6 +181,7 @@ Behaviour& behaviour() {
     else if (key == "class") instance.classes.push_back(value);
     else if (key == "main") instance.mainClasses.push_back(value);
     else if (key == "main-action") instance.mainActions.push_back(value);
+    else if (key == "create-action") instance.createActions.push_back(value);
     else if (key == "secondary") instance.secondaryForm = value;
     else if (key == "secondary-result") instance.secondaryResult = number;
     else if (key == "secondary-result-arg") instance.secondaryResultArg = number;
@@ -827,6 +830,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     logLine("option %d %s", static_cast<int>(i),
             option != nullptr ? escaped(option).c_str() : "\\null");
   }
+  if (!created) runActions(behaviour().createActions, "CreateJavaVM");
   const int result = created ? JNI_EEXIST : behaviour().createResult;
   logLine("CreateJavaVM result=%d", result);
   if (result != JNI_OK) return result;
