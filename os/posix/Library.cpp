@@ -10,13 +10,15 @@
 namespace os {
 
 void* loadLibrary(const std::string& fullPath, unsigned long& error) {
-  void* library = dlopen(fullPath.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  // A name without a slash would send dlopen through the library search path.
+  const std::string path = fullPath.find('/') == std::string::npos ? "./" + fullPath : fullPath;
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   if (library != nullptr) return library;
   const char* reason = dlerror();
   trace("dlopen %s: %s", fullPath.c_str(), reason != nullptr ? reason : "?");
   // dlopen keeps no error code: a file that cannot be opened gives its errno, one that opens but
   // is no library gives ENOEXEC.
-  const int fd = open(fullPath.c_str(), O_RDONLY);
+  const int fd = open(path.c_str(), O_RDONLY);
   if (fd < 0) {
     error = static_cast<unsigned long>(errno);
   } else {
