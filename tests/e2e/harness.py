@@ -159,6 +159,26 @@ def bmp_to_png(bmp, png):
     Path(png).write_bytes(png_data)
 
 
+def _die_with_parent():
+    # The display goes when the test process goes, even when it is killed.
+    try:
+        import ctypes
+        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
+def _remove_stale(base, age=6 * 3600):
+    # Prefixes of test processes that were killed; a day's runs would otherwise fill the disk.
+    now = time.time()
+    for entry in base.iterdir():
+        try:
+            if entry.is_dir() and now - entry.stat().st_mtime > age:
+                shutil.rmtree(entry, ignore_errors=True)
+        except OSError:
+            pass
+
+
 class Running:
     """A program started with Wine.start; wait() gives its Result."""
 
@@ -213,6 +233,7 @@ class Wine:
             raise WineError('%s is missing: build the win64 tree first' % self.driver)
         base = SOURCE_DIR / 'build' / 'wine' / 'tmp'
         base.mkdir(parents=True, exist_ok=True)
+        _remove_stale(base)
         self.root = Path(tempfile.mkdtemp(prefix=self.name + '-', dir=str(base)))
         try:
             self._start_xvfb()
@@ -228,8 +249,9 @@ class Wine:
                 'WINEDEBUG': '-all',
                 'WINEDLLOVERRIDES': 'mscoree,mshtml=',
             }
-            # A persistent server keeps the prefix loaded between the runs of a test.
-            subprocess.run([WINESERVER, '-p'], env=self._full_env(), check=True, timeout=60,
+            # A persistent server keeps the prefix loaded between the runs of a test; should the
+            # test be killed, it still goes away on its own a minute after the last program.
+            subprocess.run([WINESERVER, '-p60'], env=self._full_env(), check=True, timeout=60,
                            stdin=subprocess.DEVNULL)
         except BaseException:
             self.__exit__(None, None, None)
@@ -248,7 +270,7 @@ class Wine:
         self._xvfb = subprocess.Popen(
             ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, start_new_session=True)
+            stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=_die_with_parent)
         os.close(write_end)
         number = b''
         deadline = time.time() + 30
