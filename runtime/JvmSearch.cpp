@@ -382,8 +382,9 @@ bool searchRegistry(const LauncherConfig& config, std::string& home) {
   }
   if (!list.empty()) return pickCandidate(list, config, home);
 
-  trace("no registered runtime passed; searching the keys of today's installers and JAVA_HOME");
   if (os::kHasRegistry) {
+    trace("no runtime of the classic keys passed; searching the keys of today's installers, the "
+          "per-user hive and JAVA_HOME");
     std::size_t count = 0;
     const RegistrySource* keys = classicBaseKeys(count);
     for (os::RegistryRoot root : {os::RegistryRoot::LocalMachine, os::RegistryRoot::CurrentUser}) {
@@ -403,6 +404,8 @@ bool searchRegistry(const LauncherConfig& config, std::string& home) {
         }
       }
     }
+  } else {
+    trace("no installed runtime passed; trying JAVA_HOME");
   }
   collectJavaHome(config, list);
   if (list.empty()) {
