@@ -3,6 +3,7 @@
 # launcher with the installed JDK. Extra arguments are handed to the application.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$here/tools/setup.sh" --linux
 jdk="${JDK_HOME:-$(dirname "$(dirname "$(readlink -f "$(command -v javac)")")")}"
 build="$here/build/linux"
 app="$here/build/demo"
@@ -12,14 +13,14 @@ ninja -C "$build" -j2 launcher >/dev/null
 
 rm -rf "$app"
 mkdir -p "$app/classes" "$app/native"
-"$jdk/bin/javac" -d "$app/classes" "$here/demo/src/demo/DemoApp.java"
+"$jdk/bin/javac" --release 11 -d "$app/classes" "$here/demo/src/demo/DemoApp.java"
 cp "$build/launcher" "$app/demo"
-sed "s|^JRE Path=.*|JRE Path=$jdk|" "$here/demo/demo.ini" > "$app/demo.ini"
+cp "$here/demo/demo.ini" "$app/demo.ini"
 
 echo "== $app/demo $*"
 cd "$app"
 status=0
 QL_LAUNCHER_TRACE="$app/trace.txt" timeout 60 ./demo "$@" || status=$?
 echo "== exit code $status; what the launcher decided (QL_LAUNCHER_TRACE):"
-grep -E '^(VM library|environment|VM option|VM thread)' "$app/trace.txt" || true
+grep -E '^(runtime search|selected candidate|VM library|environment|VM option|VM thread)' "$app/trace.txt" || true
 exit "$status"

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian machine, when it is missing: compilers for
 # Linux and both Windows word sizes, CMake and Ninja, Wine, Xvfb, a JDK and Python.
+# With --linux, only what the Linux launcher and its demo need.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ python3
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb imagemagick
-  openjdk-17-jdk-headless
-)
+packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless)
+if [ "${1:-}" != "--linux" ]; then
+  packages+=(
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    wine64 xvfb
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
