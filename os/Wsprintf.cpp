@@ -6,7 +6,7 @@ namespace {
 
 enum class Kind { Char, WideChar, Text, WideText, Signed, Unsigned, Hex, Unknown };
 
-struct Spec {
+struct Field {
   bool left = false;
   bool prefix = false;  // '#': 0x before hexadecimal numbers
   bool zero = false;
@@ -19,26 +19,26 @@ struct Spec {
 // Reads flags, width, precision, size prefix and conversion after a '%'. `p` is left on the
 // character after the conversion, or on an unknown conversion character, which the caller then
 // copies as ordinary text.
-Spec parseSpec(const char*& p) {
-  Spec spec;
+Field parseField(const char*& p) {
+  Field field;
   // The flags are recognised in this order only, each at most once.
   if (*p == '-') {
-    spec.left = true;
+    field.left = true;
     ++p;
   }
   if (*p == '#') {
-    spec.prefix = true;
+    field.prefix = true;
     ++p;
   }
   if (*p == '0') {
-    spec.zero = true;
+    field.zero = true;
     ++p;
   }
-  while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - '0');
+  while (*p >= '0' && *p <= '9') field.width = field.width * 10 + static_cast<std::size_t>(*p++ - '0');
   if (*p == '.') {
     ++p;
     while (*p >= '0' && *p <= '9') {
-      spec.precision = spec.precision * 10 + static_cast<std::size_t>(*p++ - '0');
+      field.precision = field.precision * 10 + static_cast<std::size_t>(*p++ - '0');
     }
   }
   bool shortSize = false;
@@ -53,19 +53,19 @@ Spec parseSpec(const char*& p) {
     ++p;
   }
   switch (*p) {
-    case 'c': spec.kind = wideSize ? Kind::WideChar : Kind::Char; break;
-    case 'C': spec.kind = shortSize ? Kind::Char : Kind::WideChar; break;
-    case 's': spec.kind = wideSize && !shortSize ? Kind::WideText : Kind::Text; break;
-    case 'S': spec.kind = shortSize && !wideSize ? Kind::Text : Kind::WideText; break;
+    case 'c': field.kind = wideSize ? Kind::WideChar : Kind::Char; break;
+    case 'C': field.kind = shortSize ? Kind::Char : Kind::WideChar; break;
+    case 's': field.kind = wideSize && !shortSize ? Kind::WideText : Kind::Text; break;
+    case 'S': field.kind = shortSize && !wideSize ? Kind::Text : Kind::WideText; break;
     case 'd':
-    case 'i': spec.kind = Kind::Signed; break;
-    case 'u': spec.kind = Kind::Unsigned; break;
-    case 'X': spec.upper = true; spec.kind = Kind::Hex; break;
-    case 'x': spec.kind = Kind::Hex; break;
-    default: return spec;  // unknown: p stays on it
+    case 'i': field.kind = Kind::Signed; break;
+    case 'u': field.kind = Kind::Unsigned; break;
+    case 'X': field.upper = true; field.kind = Kind::Hex; break;
+    case 'x': field.kind = Kind::Hex; break;
+    default: return field;  // unknown: p stays on it
   }
   ++p;
-  return spec;
+  return field;
 }
 
 // A 16-bit text unit as a narrow character: only the ASCII range has a meaning here.
@@ -91,60 +91,60 @@ std::string formatLikeWsprintf(const char* format, va_list args) {
       --room;
       continue;
     }
-    Spec spec = parseSpec(p);
+    Field field = parseField(p);
     const std::size_t limit = room - 1;
-    if (spec.left) spec.zero = false;
-    if (spec.width > limit) spec.width = limit;
+    if (field.left) field.zero = false;
+    if (field.width > limit) field.width = limit;
 
-    // The text of the value: `body`, its length `length`, and in `spec.precision` the number of
+    // The text of the value: `body`, its length `length`, and in `field.precision` the number of
     // characters the value takes before padding.
     std::string body;
     std::size_t length = 0;
     bool negative = false;
-    switch (spec.kind) {
+    switch (field.kind) {
       case Kind::Char:
         body.assign(1, static_cast<char>(va_arg(args, int)));
-        length = spec.precision = 1;
+        length = field.precision = 1;
         break;
       case Kind::WideChar:
         body.assign(1, narrowed(static_cast<std::uint16_t>(va_arg(args, int))));
-        length = spec.precision = 1;
+        length = field.precision = 1;
         break;
       case Kind::Text: {
         const char* text = va_arg(args, const char*);
         if (text == nullptr) text = "(null)";
         // A precision bounds what is read: the text need not be terminated within it.
-        while ((spec.precision == 0 || length < spec.precision) && text[length] != '\0') ++length;
+        while ((field.precision == 0 || length < field.precision) && text[length] != '\0') ++length;
         if (length > limit) length = limit;
         body.assign(text, length);
-        spec.precision = length;
+        field.precision = length;
         break;
       }
       case Kind::WideText: {
         const std::uint16_t* text = va_arg(args, const std::uint16_t*);
         static const std::uint16_t kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
         if (text == nullptr) text = kNull;
-        while ((spec.precision == 0 || length < spec.precision) && text[length] != 0) {
+        while ((field.precision == 0 || length < field.precision) && text[length] != 0) {
           body += narrowed(text[length++]);
         }
         if (length > limit) length = limit;
         body.resize(length);
-        spec.precision = length;
+        field.precision = length;
         break;
       }
       case Kind::Signed:
       case Kind::Unsigned:
       case Kind::Hex: {
         std::uint32_t magnitude = 0;
-        if (spec.kind == Kind::Signed) {
+        if (field.kind == Kind::Signed) {
           const std::int32_t value = va_arg(args, std::int32_t);
           negative = value < 0;
           magnitude = negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
         } else {
           magnitude = va_arg(args, std::uint32_t);
         }
-        const unsigned base = spec.kind == Kind::Hex ? 16 : 10;
-        const char* digits = spec.upper ? "0123456789ABCDEF" : "0123456789abcdef";
+        const unsigned base = field.kind == Kind::Hex ? 16 : 10;
+        const char* digits = field.upper ? "0123456789ABCDEF" : "0123456789abcdef";
         char reversed[16];
         std::size_t n = 0;
         do {
@@ -156,41 +156,41 @@ std::string formatLikeWsprintf(const char* format, va_list args) {
         // The sign counts as one of the digits that a precision asks for.
         length = body.size() > limit ? limit : body.size();
         body.resize(length);
-        if (spec.precision < length) spec.precision = length;
-        if (spec.precision > limit) spec.precision = limit;
-        if (spec.zero && spec.width > spec.precision) spec.precision = spec.width;
+        if (field.precision < length) field.precision = length;
+        if (field.precision > limit) field.precision = limit;
+        if (field.zero && field.width > field.precision) field.precision = field.width;
         break;
       }
       case Kind::Unknown:
         break;
     }
 
-    const std::size_t padding = spec.width > spec.precision ? spec.width - spec.precision : 0;
-    if (!spec.left) {
+    const std::size_t padding = field.width > field.precision ? field.width - field.precision : 0;
+    if (!field.left) {
       out.append(padding, ' ');
       room -= padding;
     }
-    if (spec.kind == Kind::Unknown) continue;  // the character after the padding is copied as text
+    if (field.kind == Kind::Unknown) continue;  // the character after the padding is copied as text
 
-    if (spec.kind == Kind::Hex && spec.prefix && room > 3) {
-      out += spec.upper ? "0X" : "0x";
+    if (field.kind == Kind::Hex && field.prefix && room > 3) {
+      out += field.upper ? "0X" : "0x";
       room -= 2;
     }
-    if (spec.kind == Kind::Signed || spec.kind == Kind::Unsigned || spec.kind == Kind::Hex) {
+    if (field.kind == Kind::Signed || field.kind == Kind::Unsigned || field.kind == Kind::Hex) {
       std::size_t sign = 0;
       if (negative && length > 0) {
         out += '-';
         sign = 1;
       }
-      if (spec.precision > length) {
-        out.append(spec.precision - length, '0');
-        room -= spec.precision - length;
+      if (field.precision > length) {
+        out.append(field.precision - length, '0');
+        room -= field.precision - length;
       }
       out.append(body, sign, std::string::npos);
     } else {
       out += body;
     }
-    if (spec.left) {
+    if (field.left) {
       out.append(padding, ' ');
       room -= padding;
     }
