@@ -44,13 +44,10 @@ std::string userSettingsFolder() {
   return folder;
 }
 
-std::string traceValue(const char* name, const std::string& value) {
-  trace("setting %s: [%s]", name, value.c_str());
-  return value;
-}
-
 std::string readTraced(const std::string& iniPath, const IniKey& key) {
-  return traceValue(key.key, readSetting(iniPath, key));
+  std::string value = readSetting(iniPath, key);
+  trace("setting %s: [%s]", key.key, value.c_str());
+  return value;
 }
 
 }  // namespace
