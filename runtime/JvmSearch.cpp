@@ -109,8 +109,9 @@ const RegistrySource kClassicKeys[] = {
 
 // The keys of today's installers, searched in each hive after the classic ones.
 const RegistrySource kCurrentKeys[] = {
+    // Java 9 and later record the runtime's own folder: no "jre" folder is looked for below it.
     {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\JDK\\", "", "JavaHome",
-     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::JdkJreThenHome, false},
+     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::AsRecorded, false},
     {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\JRE\\", "", "JavaHome",
      RuntimeVendor::Sun, false, RuntimeKind::Jre, HomeRule::AsRecorded, false},
     {os::RegistryRoot::LocalMachine, "Software\\Eclipse Adoptium\\JDK\\", "hotspot\\MSI", "Path",
@@ -353,10 +354,14 @@ void collectJavaHome(const LauncherConfig& config, CandidateList& list) {
     trace("JAVA_HOME: not set");
     return;
   }
-  const std::string folder = withSeparator(value);
   // The existence test is made on the folder's own name: a search for a path that ends with a
-  // separator finds nothing on Windows.
-  if (!os::fileExists(folder.substr(0, folder.size() - 1))) {
+  // separator finds nothing on Windows, where a forward slash is a separator too.
+  std::string name = value;
+  while (name.size() > 1 && (name.back() == os::kPathSeparator || name.back() == '/')) {
+    name.pop_back();
+  }
+  const std::string folder = withSeparator(name);
+  if (!os::fileExists(name)) {
     trace("JAVA_HOME %s: passed over, no such folder", folder.c_str());
     return;
   }

@@ -311,6 +311,20 @@ class TodaysRuntimesTest(Theme):
         self.assertTrue(self.traced(r'Java Development Kit\1.8: passed over, no usable VM library'),
                         self.trace)
 
+    def test_javasoft_jdk_key_of_today_uses_its_home_as_recorded(self):
+        # Java 9 and later record the runtime's own folder; a "jre" folder below it is not used,
+        # even when it holds a VM library.
+        jdk = self.runtime(self.folder('jdk17'), 'server', 'jre/client', javac=True)
+        self.register((HKLM, r'Software\JavaSoft\JDK\17.0.2', 'JavaHome', jdk))
+        self.assertEqual(self.chosen(ini()), self.win(jdk, 'bin/server/jvm.dll'))
+        self.register((HKCU, r'Software\JavaSoft\JDK\17.0.3', 'JavaHome', jdk))
+        self.assertEqual(self.chosen(ini('Minimum Version=17.0.3\n')),
+                         self.win(jdk, 'bin/server/jvm.dll'))
+        # A vendor key's JDK is still used through its "jre" folder when that has a VM library.
+        self.register((HKLM, r'Software\Microsoft\JDK\17.0.9.8\hotspot\MSI', 'Path', jdk))
+        self.assertEqual(self.chosen(ini('Minimum Version=17.0.9\n')),
+                         self.win(jdk, 'jre/bin/client/jvm.dll'))
+
     def test_vendor_keys(self):
         homes = {
             'adoptium': self.runtime(self.folder('temurin'), 'server', javac=True),
@@ -354,6 +368,12 @@ class TodaysRuntimesTest(Theme):
         self.assertEqual(self.chosen(ini(), env=env), self.win(jdk8, 'jre/bin/server/jvm.dll'))
         self.assertEqual(self.chosen(ini('Maximum Version=1.7\n'), env=env), 'none')
         self.assertTrue(self.traced('passed over, version 1.8.0.392 out of range'), self.trace)
+        # Trailing separators of either kind do not hide the folder.
+        for value in (self.wine.winpath(jdk8) + '\\', self.wine.winpath(jdk8) + '/',
+                      self.wine.winpath(jdk8) + '\\\\'):
+            with self.subTest(JAVA_HOME=value):
+                self.assertEqual(self.chosen(ini(), env={'JAVA_HOME': value}),
+                                 self.win(jdk8, 'jre/bin/server/jvm.dll'))
         # A registered runtime that passes comes first.
         jre = self.runtime(self.folder('jre11'), 'server')
         self.register((HKLM, r'Software\JavaSoft\JRE\11', 'JavaHome', jre))
