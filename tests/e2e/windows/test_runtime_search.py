@@ -292,6 +292,35 @@ class VersionTest(Theme):
         self.assertTrue(self.traced('preferred version [1.4] matches no candidate'), self.trace)
 
 
+class JavaHomeValueTest(Theme):
+    label = 'value'
+
+    @staticmethod
+    def hex_bytes(data):
+        return ','.join('%02x' % b for b in data)
+
+    def test_value_types_are_read_literally_up_to_the_first_nul(self):
+        literal = self.runtime(self.folder('x') / '%JRE_FOLDER%', 'client')
+        elsewhere = self.runtime(self.folder('elsewhere'), 'client')
+        binary = self.runtime(self.folder('binary'), 'client')
+        path = lambda home: self.wine.winpath(home).encode('cp1252')
+        self.wine.reg_import(
+            'REGEDIT4\n\n'
+            '[%s\\%s\\1.6]\n"JavaHome"=hex(2):%s\n\n' % (HKLM, JRE_KEY, self.hex_bytes(
+                path(literal.parent) + b'\\%JRE_FOLDER%\0')) +
+            '[%s\\%s\\1.5]\n"JavaHome"=hex:%s\n\n' % (HKLM, JRE_KEY, self.hex_bytes(
+                path(binary) + b'\0' + path(elsewhere))) +
+            '[%s\\%s\\1.7]\n"JavaHome"=hex:\n\n' % (HKLM, JRE_KEY))
+        env = {'JRE_FOLDER': self.wine.winpath(elsewhere)}
+        # An expandable string is not expanded.
+        self.assertEqual(self.chosen(ini(), env=env), self.win(literal, 'bin/client/jvm.dll'))
+        # A value of no bytes is no "JavaHome".
+        self.assertEqual(len(self.traced(r'\1.7: passed over, no "JavaHome"')), 1, self.trace)
+        # Binary data is text up to its first NUL.
+        self.assertEqual(self.chosen(ini('Maximum Version=1.5\n'), env=env),
+                         self.win(binary, 'bin/client/jvm.dll'))
+
+
 class TodaysRuntimesTest(Theme):
     label = 'today'
 
