@@ -49,13 +49,41 @@ socklen_t channelAddress(const std::string& scope, std::uint32_t threadId, socka
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(length));
 }
 
+// The abstract namespace is open to every user of the machine: only datagrams whose sender runs as
+// our own user count, so that nobody else can make the application replay the last arguments or
+// hand a waiting second start a forged answer.
+bool fromOurUser(msghdr& header) {
+  for (cmsghdr* control = CMSG_FIRSTHDR(&header); control != nullptr;
+       control = CMSG_NXTHDR(&header, control)) {
+    if (control->cmsg_level == SOL_SOCKET && control->cmsg_type == SCM_CREDENTIALS &&
+        control->cmsg_len >= CMSG_LEN(sizeof(ucred))) {
+      ucred credentials;
+      std::memcpy(&credentials, CMSG_DATA(control), sizeof credentials);
+      return credentials.uid == geteuid();
+    }
+  }
+  return false;
+}
+
 bool receive(int fd, ThreadMessage& message, int flags) {
   for (;;) {
     Datagram datagram;
-    const ssize_t got = recv(fd, &datagram, sizeof datagram, flags);
+    iovec data = {&datagram, sizeof datagram};
+    union {
+      cmsghdr align;
+      char bytes[CMSG_SPACE(sizeof(ucred))];
+    } control;
+    msghdr header;
+    std::memset(&header, 0, sizeof header);
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    header.msg_control = control.bytes;
+    header.msg_controllen = sizeof control.bytes;
+    const ssize_t got = recvmsg(fd, &header, flags);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
     if (got != static_cast<ssize_t>(sizeof datagram)) continue;  // not one of ours
+    if (!fromOurUser(header)) continue;
     message.message = datagram.message;
     message.wParam = static_cast<std::uintptr_t>(datagram.wParam);
     message.lParam = static_cast<std::intptr_t>(datagram.lParam);
@@ -82,6 +110,12 @@ bool MessageQueue::open(const std::string& scope) {
   close();
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
+  // Every datagram then comes with its sender's credentials (see fromOurUser).
+  const int on = 1;
+  if (setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+    ::close(fd);
+    return false;
+  }
   sockaddr_un address;
   const socklen_t length = channelAddress(scope, currentThreadId(), address);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {

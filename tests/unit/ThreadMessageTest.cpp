@@ -1,0 +1,61 @@
+// Thread messages between the launcher processes of one program: who may reach a thread's queue.
+
+#include "os/ThreadMessage.h"
+#include "tests/unit/Test.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+os::ThreadMessage messageOf(std::uint32_t id, std::uintptr_t wParam) {
+  os::ThreadMessage message;
+  message.message = id;
+  message.wParam = wParam;
+  return message;
+}
+
+}  // namespace
+
+TEST_CASE(thread_message_reaches_the_queue_of_its_thread_only) {
+  const std::string scope = "unit-thread-message-scope";
+  os::MessageQueue queue;
+  CHECK(queue.open(scope));
+  CHECK(!os::postThreadMessage(scope, 0, messageOf(0x8101, 1)));
+  CHECK(os::postThreadMessage(scope, os::currentThreadId(), messageOf(0x8101, 7)));
+  os::ThreadMessage got;
+  CHECK(queue.peek(got));
+  CHECK_EQ(got.message, 0x8101u);
+  CHECK_EQ(static_cast<unsigned long>(got.wParam), 7ul);
+  CHECK(!queue.peek(got));
+}
+
+#ifndef _WIN32
+// Any user of the machine can address a thread's channel by its name; only messages sent by the
+// queue's own user may count, or another user could make the first instance serve a forged
+// request, or end a waiting second start with a forged reply.
+TEST_CASE(thread_message_from_another_user_is_not_received) {
+  if (geteuid() != 0) return;  // switching to another user needs root
+  const std::string scope = "unit-thread-message-users";
+  os::MessageQueue queue;
+  CHECK(queue.open(scope));
+  const std::uint32_t receiver = os::currentThreadId();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    _exit(os::postThreadMessage(scope, receiver, messageOf(0x8102, 66)) ? 0 : 1);
+  }
+  CHECK(child > 0);
+  int status = -1;
+  CHECK_EQ(waitpid(child, &status, 0), child);
+  // The datagram itself went out: only the receiver can refuse it.
+  CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  CHECK(os::postThreadMessage(scope, receiver, messageOf(0x8102, 5)));
+  os::ThreadMessage got;
+  CHECK(queue.peek(got));
+  CHECK_EQ(static_cast<unsigned long>(got.wParam), 5ul);
+  CHECK(!queue.peek(got));
+}
+#endif
