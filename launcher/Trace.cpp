@@ -27,7 +27,7 @@ TraceFile& traceFile() {
 
 bool traceEnabled() { return traceFile().file != nullptr; }
 
-void trace(const char* format, ...) {
+void traceLine(const char* format, ...) {
   FILE* file = traceFile().file;
   if (file == nullptr) return;
   char small[512];
