@@ -68,7 +68,11 @@ bool ProcessWatch::running() {
 
 bool ProcessWatch::exitCode(std::int32_t& code) {
   DWORD value = 0;
-  if (!open_ || !GetExitCodeProcess(handle_, &value) || value == STILL_ACTIVE) return false;
+  // A process may end with 259 (STILL_ACTIVE) itself: only the signalled handle tells that it ended.
+  if (!open_ || WaitForSingleObject(handle_, 0) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(handle_, &value)) {
+    return false;
+  }
   code = static_cast<std::int32_t>(value);
   return true;
 }
