@@ -177,6 +177,8 @@ class SingleInstanceUnderWine(unittest.TestCase):
         self.start_first(exe_a, root_a)
         first_b = self.start_first(exe_b, root_b)  # not a second start of a
         self.assertEqual(self.second(exe_b, root_b, ['to-b']).code, 0)
+        # The void form answers before the call: the call may still be on its way.
+        self.wait_for(lambda: calls(root_b / 'double.log'), 'secondaryMain of b')
         self.assertEqual(calls(root_b / 'double.log'), [['to-b']])
         self.assertEqual(calls(root_a / 'double.log'), [])
         self.stop(root_b, first_b)
@@ -202,6 +204,7 @@ class SingleInstanceUnderWine(unittest.TestCase):
         self.wait_for(lambda: 'CreateJavaVM version' in self.text(log), 'the VM creation')
         result = self.second(exe, root, ['early'])
         self.assertEqual(result.code, 0, result)
+        self.wait_for(lambda: calls(log), 'secondaryMain')
         self.assertEqual(calls(log), [['early']])
         text = self.text(log)
         self.assertLess(text.index('main class'), text.index('secondaryMain call'))
