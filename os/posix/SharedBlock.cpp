@@ -128,6 +128,13 @@ bool SharedMapping::createOrOpen(const std::string& name, std::size_t size, bool
   const std::string companion = objectName(name, ".users");
   const int companionFd = openCompanionGated(companion);
   if (companionFd < 0) return false;
+  // Coordination stays within one user, whose messages alone its threads receive: a block made by
+  // another user (reachable here only with root's rights) is not joined.
+  struct stat owner;
+  if (fstat(companionFd, &owner) != 0 || owner.st_uid != geteuid()) {
+    ::close(companionFd);
+    return false;
+  }
 
   int blockFd = -1;
   bool created = false;
