@@ -7,6 +7,7 @@ Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, 
          dialog box of the program and reports its exact 32-bit exit code.
 """
 
+import hashlib
 import json
 import os
 import shutil
@@ -18,7 +19,7 @@ import time
 import zlib
 from pathlib import Path
 
-__all__ = ['SOURCE_DIR', 'BUILD_DIR', 'linux_build', 'win64_build', 'win32_build', 'make_app',
+__all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build', 'win32_build', 'make_app',
            'run_linux', 'Result', 'Wine', 'WineError', 'bmp_to_png', 'SCREENSHOT_DIR']
 
 SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
@@ -466,3 +467,13 @@ class Wine:
         args = ['reg', 'query', key] + (['/v', value] if value is not None else [])
         done = self._tool(args)
         return done.stdout.decode('utf-8', 'replace') if done.returncode == 0 else None
+
+
+def tree_state(folder):
+    """Every file below folder with the digest of its bytes; folders listed too."""
+    state = {}
+    if folder.exists():
+        for path in sorted(folder.rglob('*')):
+            key = str(path.relative_to(folder))
+            state[key] = hashlib.sha256(path.read_bytes()).hexdigest() if path.is_file() else 'dir'
+    return state

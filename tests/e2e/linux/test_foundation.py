@@ -1,25 +1,15 @@
 """The Linux launcher's start-up: settings errors on standard error, where the program INI and the
 per-user INI are looked for, and that a failed start writes nothing."""
 
-import hashlib
 import shutil
 import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux
+from harness import BUILD_DIR, make_app, run_linux, tree_state
 
 LAUNCHER = BUILD_DIR / 'launcher'
 NO_MAIN_CLASS = 'Main class was not specified in INI file.\n'
-
-
-def tree_state(folder):
-    state = {}
-    if folder.exists():
-        for path in sorted(folder.rglob('*')):
-            key = str(path.relative_to(folder))
-            state[key] = hashlib.sha256(path.read_bytes()).hexdigest() if path.is_file() else 'dir'
-    return state
 
 
 def trace_lines(path):

@@ -1,10 +1,9 @@
 """The launcher's start-up under Wine: settings errors, the texts of the string table on screen, the
 command line as the program sees it, and that a failed start writes nothing."""
 
-import hashlib
 import unittest
 
-from harness import BUILD_DIR, Wine, make_app
+from harness import BUILD_DIR, Wine, make_app, tree_state
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
 NO_MAIN_CLASS = 'Main class was not specified in INI file.'
@@ -13,15 +12,6 @@ NOT_FOUND = ('The Java Runtime Environment (JRE) was not found. Please  download
 NOT_FOUND_SERVER = ('The Java Runtime Environment (JRE) was not found. Please  download and '
                     'install a JRE with a server JVM (%s) from:')
 
-
-def tree_state(folder):
-    """Every file below folder with the digest of its bytes; folders listed too."""
-    state = {}
-    if folder.exists():
-        for path in sorted(folder.rglob('*')):
-            key = str(path.relative_to(folder))
-            state[key] = hashlib.sha256(path.read_bytes()).hexdigest() if path.is_file() else 'dir'
-    return state
 
 
 def shown_texts(result):
