@@ -1,48 +1,17 @@
 #include "config/Settings.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "launcher/ErrorReport.h"
 #include "launcher/Launcher.h"
+#include "launcher/ModulePath.h"
 #include "launcher/Trace.h"
+#include "os/Path.h"
 #include "os/Process.h"
 #include "os/Profile.h"
+#include "os/Text.h"
 
 namespace {
-
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-  const std::size_t length = std::strlen(b);
-  if (a.size() != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Position where the file name of a path starts.
-std::size_t fileNameStart(const std::string& path) {
-  const std::size_t slash = path.rfind(os::kPathSeparator);
-  return slash == std::string::npos ? 0 : slash + 1;
-}
-
-// The per-user settings folder: APPDATA on Windows; XDG_CONFIG_HOME, or ~/.config, on POSIX.
-std::string userSettingsFolder() {
-  std::string folder;
-#ifdef _WIN32
-  os::getEnvironment("APPDATA", folder);
-#else
-  if (!os::getEnvironment("XDG_CONFIG_HOME", folder) || folder.empty()) {
-    std::string home;
-    os::getEnvironment("HOME", home);
-    folder = home + "/.config";
-  }
-#endif
-  return folder;
-}
 
 std::string readTraced(const std::string& iniPath, const IniKey& key) {
   std::string value = readSetting(iniPath, key);
@@ -54,17 +23,17 @@ std::string readTraced(const std::string& iniPath, const IniKey& key) {
 
 bool iniPathFor(const std::string& program, std::string& path) {
   const std::size_t dot = program.rfind('.');
-#ifdef _WIN32
-  if (dot == std::string::npos) return false;
-  path = program.substr(0, dot + 1) + "ini";
-#else
+  if (os::kProgramNamesHaveExtension) {
+    if (dot == std::string::npos) return false;
+    path = program.substr(0, dot + 1) + "ini";
+    return true;
+  }
   // A dot in a folder name does not count: only the file name's extension is replaced.
-  if (dot == std::string::npos || dot < fileNameStart(program)) {
+  if (dot == std::string::npos || dot < os::fileNameStart(program)) {
     path = program + ".ini";
   } else {
     path = program.substr(0, dot + 1) + "ini";
   }
-#endif
   return true;
 }
 
@@ -84,7 +53,7 @@ std::string folderSafeName(const std::string& name) {
 
 UserIniLocation userIniPathFor(const std::string& program, const std::string& settingsFolder,
                                const std::string& productName, const std::string& productCode) {
-  std::string baseName = program.substr(fileNameStart(program));
+  std::string baseName = program.substr(os::fileNameStart(program));
   const std::size_t dot = baseName.rfind('.');
   if (dot != std::string::npos) baseName.resize(dot);
 
@@ -98,7 +67,7 @@ UserIniLocation userIniPathFor(const std::string& program, const std::string& se
 std::string getUserIniPath(const Launcher& launcher, bool create) {
   std::string program;
   if (!getModulePath(launcher, program)) return std::string();
-  const UserIniLocation location = userIniPathFor(program, userSettingsFolder(),
+  const UserIniLocation location = userIniPathFor(program, os::userSettingsFolder(),
                                                   launcher.config.productName,
                                                   launcher.config.productCode);
   if (create) {
@@ -128,31 +97,28 @@ void applyJvmSource(const std::string& value, LauncherConfig& config) {
 }
 
 void applyVmProvider(const std::string& value, LauncherConfig& config) {
+  struct Provider {
+    const char* value;
+    bool jrockitAllowed, sunAllowed, jrockitFavored, sunFavored;
+  };
+  static const Provider kProviders[] = {
+      {"jrockit", true, false, true, false},
+      {"favor_sun", true, true, false, true},
+      {"favor_jrockit", true, true, true, false},
+      {"any", true, true, false, false},
+  };
   if (value.empty()) return;
-  if (equalsIgnoringCase(value, "jrockit")) {
-    config.jrockitAllowed = true;
-    config.sunAllowed = false;
-    config.jrockitFavored = true;
-    config.sunFavored = false;
-  } else if (equalsIgnoringCase(value, "favor_sun")) {
-    config.jrockitAllowed = true;
-    config.sunAllowed = true;
-    config.jrockitFavored = false;
-    config.sunFavored = true;
-  } else if (equalsIgnoringCase(value, "favor_jrockit")) {
-    config.jrockitAllowed = true;
-    config.sunAllowed = true;
-    config.jrockitFavored = true;
-    config.sunFavored = false;
-  } else if (equalsIgnoringCase(value, "any")) {
-    config.jrockitAllowed = true;
-    config.sunAllowed = true;
-    config.jrockitFavored = false;
-    config.sunFavored = false;
+  for (const Provider& provider : kProviders) {
+    if (!os::equalsIgnoringCase(value, provider.value)) continue;
+    config.jrockitAllowed = provider.jrockitAllowed;
+    config.sunAllowed = provider.sunAllowed;
+    config.jrockitFavored = provider.jrockitFavored;
+    config.sunFavored = provider.sunFavored;
+    return;
   }
 }
 
-bool isYes(const std::string& value) { return equalsIgnoringCase(value, "yes"); }
+bool isYes(const std::string& value) { return os::equalsIgnoringCase(value, "yes"); }
 
 bool readSettings(Launcher& launcher) {
   std::string iniPath;

@@ -1,16 +1,21 @@
 #ifndef LAUNCHER_LAUNCHER_H
 #define LAUNCHER_LAUNCHER_H
 
-// The one object that owns all of the launcher's state for the life of the process. Every
-// subsystem reads and writes its fields by name; nothing else holds state.
+// The one object that holds the launcher's state for the life of the process; every subsystem
+// reads and writes its fields by name. Outside it the process keeps only what is process-wide by
+// nature: the decision trace's file, and on POSIX the program's arguments and the exit-time record
+// of the single-instance block. The start-up, run and destruction sequence is in
+// LaunchSequence.cpp.
 
 #include <jni.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "config/LauncherConfig.h"
+#include "launcher/SingleInstanceState.h"
 #include "os/Platform.h"
 #include "os/SharedBlock.h"
 #include "os/Thread.h"
@@ -24,6 +29,7 @@ using NativeSplashCloseFunction = void (*)();
 class Launcher {
  public:
   Launcher();
+  // Destruction, always: the splash window, the VM, single instance, the native splash.
   ~Launcher();
   Launcher(const Launcher&) = delete;
   Launcher& operator=(const Launcher&) = delete;
@@ -41,11 +47,14 @@ class Launcher {
   LauncherConfig config;
 
   std::string jvmDllPath;  // empty: no runtime chosen yet
-  JavaVM* javaVM = nullptr;
+  // Written once by the VM thread when the VM exists; read by the request threads of single
+  // instance, which accept null.
+  std::atomic<JavaVM*> javaVM{nullptr};
   JNIEnv* jniEnv = nullptr;  // valid on the VM thread only
   StringArray arguments;     // handed to main, without the program path
   std::unique_ptr<SplashWindow> splashWindow;
-  WindowHandle messageParent = nullptr;  // owner of error boxes: the splash window once it exists
+  // Owner of error boxes: written once by the splash thread when its window exists; null before.
+  std::atomic<WindowHandle> messageParent{nullptr};
   StringArray vmOptions;
 
   // Single-instance coordination.
@@ -54,21 +63,12 @@ class Launcher {
   os::Thread listenerThread;
   bool isFirstInstance = false;
   bool singleInstance = false;
+  SingleInstanceState singleInstanceState;
 
   std::uint32_t mainThreadStackSize = 0;
   NativeSplashCloseFunction nativeSplashClose = nullptr;
   CreateJavaVMFunction createJavaVM = nullptr;
   GetDefaultJavaVMInitArgsFunction getDefaultJavaVMInitArgs = nullptr;
-
- private:
-  void destroy();
 };
-
-// Sets the current folder to the program's folder; failures are ignored.
-void applyWorkingDirectory(Launcher& launcher);
-
-// The full path of the running executable. On failure shows "Windows exception: failed to get the
-// module path (errno = N)." owned by messageParent and returns false.
-bool getModulePath(const Launcher& launcher, std::string& path);
 
 #endif

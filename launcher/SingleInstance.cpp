@@ -2,16 +2,20 @@
 
 #include <jni.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "config/Settings.h"
 #include "launcher/ArgumentArea.h"
 #include "launcher/Launcher.h"
+#include "launcher/ModulePath.h"
 #include "launcher/Trace.h"
 #include "os/SharedBlock.h"
 #include "os/ThreadMessage.h"
-#include "vm/VmHost.h"
+#include "vm/JavaStrings.h"
+#include "vm/JniRef.h"
 
 // The first launcher process of a program path runs Java; later starts of the same path hand it
 // their arguments through a named block and wait for its answer.
@@ -44,37 +48,21 @@ constexpr std::uint32_t kMainStartedMessage = os::kPrivateMessage + 1;
 constexpr int kHeaderWaitMilliseconds = 10000;
 constexpr int kHeaderPollMilliseconds = 2;
 
+// The header fields are read and written by other processes while this one runs: each is one
+// aligned 32-bit word, accessed whole.
+using SharedWord = std::atomic<std::uint32_t>;
+static_assert(sizeof(SharedWord) == 4 && SharedWord::is_always_lock_free,
+              "a block field is a lock-free 32-bit word");
+
 std::uint32_t loadField(const unsigned char* block, std::size_t offset) {
-  std::uint32_t value;
-  __atomic_load(reinterpret_cast<const std::uint32_t*>(block + offset), &value, __ATOMIC_SEQ_CST);
-  return value;
+  return reinterpret_cast<const SharedWord*>(block + offset)->load();
 }
 
 void storeField(unsigned char* block, std::size_t offset, std::uint32_t value) {
-  __atomic_store(reinterpret_cast<std::uint32_t*>(block + offset), &value, __ATOMIC_SEQ_CST);
+  reinterpret_cast<SharedWord*>(block + offset)->store(value);
 }
 
-// What the coordination keeps beside the Launcher's own fields. Allocated once and never freed:
-// request threads that outlive the Launcher may still read it.
-struct State {
-  std::string name;                 // block name, message name and message scope
-  std::uint32_t messageId = 0;      // request and reply
-  std::uint32_t copiedMessageId = 0;  // the listener has copied a request's arguments
-  // First instance.
-  int listenerRunning = 0;  // atomic
-  int mainStarted = 0;      // atomic
-  // Second instance.
-  os::MessageQueue queue;
-  os::ProcessWatch firstProcess;
-  os::NamedLock handoverLock;
-  bool replied = false;
-  std::int32_t reply = 0;
-};
-
-State& state() {
-  static State* instance = new State;
-  return *instance;
-}
+using State = SingleInstanceState;
 
 // One hand-over, owned by its request thread (or by the listener while it waits for main).
 struct Request {
@@ -103,87 +91,94 @@ void postReply(const Request& request, std::int32_t value) {
         static_cast<unsigned>(request.threadId), posted ? "" : " could not be posted");
 }
 
+using RequestPtr = std::unique_ptr<Request>;
+
+// Calls secondaryMain for one request; the reply is posted unless the call cannot be made.
+void serveRequest(JNIEnv* env, const Request& request) {
+  const LocalRef<jclass> mainClass(env, env->FindClass(request.mainClass.c_str()));
+  if (!mainClass) {
+    trace("single instance: main class %s not found; no reply", request.mainClass.c_str());
+    return;
+  }
+  bool intForm = false;
+  jmethodID method =
+      env->GetStaticMethodID(mainClass.get(), "secondaryMain", "([Ljava/lang/String;)V");
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  if (method == nullptr) {
+    method = env->GetStaticMethodID(mainClass.get(), "secondaryMain", "([Ljava/lang/String;)I");
+    intForm = true;
+  }
+  if (method == nullptr) {
+    trace("single instance: %s has no secondaryMain; no reply", request.mainClass.c_str());
+    return;
+  }
+  const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, request.arguments));
+  if (!array) return;
+  trace("single instance: serving thread %u with the %s form, %u arguments",
+        static_cast<unsigned>(request.threadId), intForm ? "int" : "void",
+        static_cast<unsigned>(request.arguments.size()));
+  if (intForm) {
+    const jint result = env->CallStaticIntMethod(mainClass.get(), method, array.get());
+    postReply(request, static_cast<std::int32_t>(result));
+  } else {
+    // The second start need not wait for the application's work.
+    postReply(request, 0);
+    env->CallStaticVoidMethod(mainClass.get(), method, array.get());
+  }
+}
+
 unsigned long requestThreadMain(void* argument) {
-  Request* request = static_cast<Request*>(argument);
+  const RequestPtr request(static_cast<Request*>(argument));
   JNIEnv* env = nullptr;
   if (request->javaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
     trace("single instance: request of thread %u: cannot attach to the VM",
           static_cast<unsigned>(request->threadId));
-    delete request;
     return 0;
   }
-  jclass mainClass = env->FindClass(request->mainClass.c_str());
-  if (mainClass != nullptr) {
-    bool intForm = false;
-    jmethodID method =
-        env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
-    if (env->ExceptionCheck()) env->ExceptionClear();
-    if (method == nullptr) {
-      method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
-      intForm = true;
-    }
-    if (method == nullptr) {
-      trace("single instance: %s has no secondaryMain; no reply", request->mainClass.c_str());
-    } else if (jobjectArray array = newPlatformStringArray(env, request->arguments)) {
-      trace("single instance: serving thread %u with the %s form, %u arguments",
-            static_cast<unsigned>(request->threadId), intForm ? "int" : "void",
-            static_cast<unsigned>(request->arguments.size()));
-      if (intForm) {
-        const jint result = env->CallStaticIntMethod(mainClass, method, array);
-        postReply(*request, static_cast<std::int32_t>(result));
-      } else {
-        // The second start need not wait for the application's work.
-        postReply(*request, 0);
-        env->CallStaticVoidMethod(mainClass, method, array);
-      }
-      env->DeleteLocalRef(array);
-    }
-  } else {
-    trace("single instance: main class %s not found; no reply", request->mainClass.c_str());
-  }
+  serveRequest(env, *request);
   if (env->ExceptionCheck()) env->ExceptionDescribe();
   request->javaVM->DetachCurrentThread();
-  delete request;
   return 0;
 }
 
-void startRequest(Launcher& launcher, Request* request) {
-  request->javaVM = __atomic_load_n(&launcher.javaVM, __ATOMIC_SEQ_CST);
+void startRequest(Launcher& launcher, RequestPtr request) {
+  request->javaVM = launcher.javaVM.load();
   if (request->javaVM == nullptr) {
     trace("single instance: request of thread %u dropped: the VM is gone",
           static_cast<unsigned>(request->threadId));
-    delete request;
     return;
   }
   request->mainClass = launcher.config.mainClass;
-  os::Thread thread;  // not kept: the thread frees its request and ends on its own
-  if (!thread.start(0, requestThreadMain, request)) {
+  os::Thread thread;  // not kept: the thread owns its request and ends on its own
+  if (thread.start(0, requestThreadMain, request.get())) {
+    request.release();
+  } else {
     trace("single instance: no thread for the request of thread %u",
           static_cast<unsigned>(request->threadId));
-    delete request;
   }
 }
 
 unsigned long listenerThreadMain(void* argument) {
   Launcher& launcher = *static_cast<Launcher*>(argument);
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   os::MessageQueue queue;
   if (!queue.open(s.name)) {
     trace("single instance: the listener cannot receive messages");
-    __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+    s.listenerRunning.store(false);
     return 1;
   }
   // Second starts post to this id only once it is there, and the queue exists by now.
   storeField(launcher.sharedBlock, kThreadIdOffset, os::currentThreadId());
   trace("single instance: listener %u ready", static_cast<unsigned>(os::currentThreadId()));
 
-  std::vector<Request*> waiting;  // arrived before main was called
+  std::vector<RequestPtr> waiting;  // arrived before main was called
   os::ThreadMessage message;
   while (queue.get(message)) {
-    const bool mainStarted = __atomic_load_n(&s.mainStarted, __ATOMIC_SEQ_CST) != 0;
+    const bool mainStarted = s.mainStarted.load();
     if (message.message == s.messageId) {
       const std::uint32_t from = static_cast<std::uint32_t>(message.wParam);
-      auto* request = new Request{from, nullptr, std::string(), StringArray(), s.name, s.messageId};
+      RequestPtr request(
+          new Request{from, nullptr, std::string(), StringArray(), s.name, s.messageId});
       // Copied before anything else happens, so the next second start may use the area.
       request->arguments = readArgumentArea(launcher.sharedBlock + kArgumentAreaOffset);
       os::ThreadMessage copied;
@@ -192,26 +187,26 @@ unsigned long listenerThreadMain(void* argument) {
       trace("single instance: request from thread %u, %u arguments", static_cast<unsigned>(from),
             static_cast<unsigned>(request->arguments.size()));
       if (mainStarted) {
-        startRequest(launcher, request);
+        startRequest(launcher, std::move(request));
       } else {
         trace("single instance: request of thread %u kept until main is called",
               static_cast<unsigned>(from));
-        waiting.push_back(request);
+        waiting.push_back(std::move(request));
       }
     }
     if (mainStarted && !waiting.empty()) {
-      for (Request* request : waiting) {
+      for (RequestPtr& request : waiting) {
         trace("single instance: serving the kept request of thread %u",
               static_cast<unsigned>(request->threadId));
-        startRequest(launcher, request);
+        startRequest(launcher, std::move(request));
       }
       waiting.clear();
     }
   }
-  // Kept requests that were never served: their second starts wait for this process to end.
-  for (Request* request : waiting) delete request;
+  // Kept requests that were never served go with the list: their second starts wait for this
+  // process to end.
   trace("single instance: listener ended");
-  __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+  s.listenerRunning.store(false);
   return 0;
 }
 
@@ -221,7 +216,7 @@ void turnOff(Launcher& launcher, const char* why) {
 }
 
 bool setUpFirstInstance(Launcher& launcher) {
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   s.messageId = os::registerMessage(s.name);
   if (s.messageId == 0) {
     turnOff(launcher, "the message cannot be registered");
@@ -233,9 +228,9 @@ bool setUpFirstInstance(Launcher& launcher) {
   storeField(launcher.sharedBlock, kProcessIdOffset, os::currentProcessId());
   storeField(launcher.sharedBlock, kMessageIdOffset, s.messageId);
   launcher.sharedMapping.recordExitCodeAtExit(os::currentProcessId());
-  __atomic_store_n(&s.listenerRunning, 1, __ATOMIC_SEQ_CST);
+  s.listenerRunning.store(true);
   if (!launcher.listenerThread.start(0, listenerThreadMain, &launcher)) {
-    __atomic_store_n(&s.listenerRunning, 0, __ATOMIC_SEQ_CST);
+    s.listenerRunning.store(false);
     turnOff(launcher, "the listener cannot be started");
   }
   return true;
@@ -259,7 +254,7 @@ bool drainMessages(State& s) {
 }
 
 bool handOver(Launcher& launcher) {
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   const unsigned char* block = launcher.sharedBlock;
   if (argumentAreaBytes(launcher.arguments) > kArgumentAreaSize) {
     trace("single instance: the arguments need %u bytes, more than %u",
@@ -338,7 +333,7 @@ bool setupSingleInstance(Launcher& launcher) {
 
   std::string programPath;
   if (!getModulePath(launcher, programPath)) return false;
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   s.name = blockName(programPath);
 
   bool createdNew = false;
@@ -357,7 +352,7 @@ bool setupSingleInstance(Launcher& launcher) {
 }
 
 std::int32_t waitForFirstInstance(Launcher& launcher) {
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   os::ThreadMessage message;
   for (;;) {
     // A reply may have come with the copy notice already.
@@ -389,9 +384,9 @@ std::int32_t waitForFirstInstance(Launcher& launcher) {
 
 void singleInstanceMainStarting(Launcher& launcher) {
   if (!launcher.singleInstance || !launcher.isFirstInstance) return;
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   trace("single instance: main starting; requests can be served");
-  __atomic_store_n(&s.mainStarted, 1, __ATOMIC_SEQ_CST);
+  s.mainStarted.store(true);
   // A listener that has not published its id yet sees the flag once it has.
   os::ThreadMessage wake;
   wake.message = kMainStartedMessage;
@@ -400,10 +395,10 @@ void singleInstanceMainStarting(Launcher& launcher) {
 }
 
 void stopSingleInstance(Launcher& launcher) {
-  State& s = state();
+  State& s = launcher.singleInstanceState;
   if (launcher.isFirstInstance && launcher.listenerThread.started()) {
     // The listener may not have published its id yet; it ends on the quit message only.
-    while (__atomic_load_n(&s.listenerRunning, __ATOMIC_SEQ_CST) != 0) {
+    while (s.listenerRunning.load()) {
       os::ThreadMessage quit;
       quit.message = os::kQuitMessage;
       const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);

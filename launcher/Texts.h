@@ -9,4 +9,15 @@ enum TextId : unsigned {
 #undef STRING_ENTRY
 };
 
+// The same texts as this build compiles them in, so that the compiler checks the arguments of
+// every formatted message against its text. What is shown still comes from the string table.
+namespace textformat {
+#define STRING_ENTRY(id, name, text) constexpr char name[] = text;
+#include "resources/strings.def"
+#undef STRING_ENTRY
+}  // namespace textformat
+
+// A text's id followed by its checkable format: formatText(TEXT_FORMAT(IDS_MINIMUM_VERSION), v).
+#define TEXT_FORMAT(name) name, textformat::name
+
 #endif

@@ -7,8 +7,13 @@
 
 namespace os {
 
-// Null on failure, with error set to the system error code.
-void* loadLibrary(const std::string& fullPath, unsigned long& error);
+struct LibraryError {
+  unsigned long code = 0;  // the system error code
+  std::string reason;      // the loader's own words where it has them (POSIX), for the trace
+};
+
+// Null on failure, with error filled in.
+void* loadLibrary(const std::string& fullPath, LibraryError& error);
 
 // Null when the library has no such entry; error then holds the system error code.
 void* findSymbol(void* library, const char* name, unsigned long& error);

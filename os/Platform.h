@@ -15,10 +15,22 @@ namespace os {
 constexpr char kPathSeparator = '\\';
 constexpr char kListSeparator = ';';
 constexpr const char* kPathVariable = "Path";
+// Programs carry an extension ("app.exe"), so a program path without a dot has no INI name.
+constexpr bool kProgramNamesHaveExtension = true;
 #else
 constexpr char kPathSeparator = '/';
 constexpr char kListSeparator = ':';
 constexpr const char* kPathVariable = "PATH";
+// Programs usually have none: "run" reads "run.ini".
+constexpr bool kProgramNamesHaveExtension = false;
+#endif
+
+// The 32-bit Windows launcher reads the system's memory figures as 32-bit values and works out
+// relative memory sizes with them; every other build uses 64 bits.
+#if defined(_WIN32) && !defined(_WIN64)
+constexpr bool kNarrowMemoryFigures = true;
+#else
+constexpr bool kNarrowMemoryFigures = false;
 #endif
 
 }  // namespace os

@@ -4,6 +4,7 @@
 // Process-wide services: the program's own path and arguments, the current folder, environment
 // variables, files and folders, and the system's memory figures.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -53,11 +54,17 @@ bool fileExists(const std::string& path);
 // Creates one folder; failures (for instance because it exists) are the caller's to ignore.
 bool createDirectory(const std::string& path);
 
+enum class FileRead { Read, Absent, Failed };
+// The file's bytes, at most maxBytes of them. Absent when there is no such file.
+FileRead readFile(const std::string& path, std::string& text, std::size_t maxBytes);
+
+// The folder that holds per-user settings: APPDATA on Windows; XDG_CONFIG_HOME, else ~/.config, on
+// POSIX. Empty when it cannot be told.
+std::string userSettingsFolder();
+
 // The system reports the Windows NT platform; always true on POSIX, whose per-user settings folder
 // plays the part of APPDATA.
 bool isWindowsNT();
-
-unsigned long lastError();
 
 struct MemoryStatus {
   std::uint64_t totalPhysical;     // the machine's physical memory in bytes

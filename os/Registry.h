@@ -4,6 +4,7 @@
 // Read-only access to the system registry, where Windows runtime installers record their
 // installations. POSIX has no registry: there every key fails to open.
 
+#include <memory>
 #include <string>
 
 #include "os/Platform.h"
@@ -22,14 +23,14 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 // so each build sees the registry view of its own word size.
 class RegistryKey {
  public:
-  RegistryKey() = default;
+  RegistryKey();
   ~RegistryKey();
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
 
   // Closes a key held before. False when the key cannot be opened.
   bool open(RegistryRoot root, const std::string& path);
-  bool isOpen() const { return handle_ != nullptr; }
+  bool isOpen() const { return impl_ != nullptr; }
   void close();
 
   // Names of the direct subkeys in the registry's enumeration order, read by index until the
@@ -41,7 +42,8 @@ class RegistryKey {
   bool readText(const char* valueName, std::string& text) const;
 
  private:
-  void* handle_ = nullptr;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace os

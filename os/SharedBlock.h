@@ -11,13 +11,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace os {
 
 class SharedMapping {
  public:
-  SharedMapping() = default;
+  SharedMapping();
   ~SharedMapping();
   SharedMapping(const SharedMapping&) = delete;
   SharedMapping& operator=(const SharedMapping&) = delete;
@@ -45,19 +46,15 @@ class SharedMapping {
   void leaveAtExit();
 
  private:
-  void* handle_ = nullptr;
-  void* view_ = nullptr;
-  std::size_t size_ = 0;
-  std::string name_;
-  int blockFd_ = -1;
-  int companionFd_ = -1;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // A lock named across processes (Windows: a named mutex; POSIX: a record lock on the companion file
 // of the block of the same name). A holder that dies releases it.
 class NamedLock {
  public:
-  NamedLock() = default;
+  NamedLock();
   ~NamedLock();
   NamedLock(const NamedLock&) = delete;
   NamedLock& operator=(const NamedLock&) = delete;
@@ -67,12 +64,10 @@ class NamedLock {
   // when the lock was not taken. The block of that name must be open in this process.
   bool acquire(const std::string& name, std::uint32_t watchedProcessId);
   void release();
-  bool held() const { return held_; }
 
  private:
-  void* handle_ = nullptr;
-  int fd_ = -1;
-  bool held_ = false;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace os

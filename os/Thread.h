@@ -5,15 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "os/ThreadStart.h"
 
 namespace os {
 
-using ThreadProc = unsigned long (*)(void* argument);
-
-// Owns one thread handle (Windows) or one joinable thread (POSIX).
+// One thread: a handle on Windows, a joinable thread on POSIX. A thread whose object goes before
+// it has been waited for runs on by itself.
 class Thread {
  public:
-  Thread() = default;
+  Thread();
   ~Thread();
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
@@ -21,16 +23,20 @@ class Thread {
   // stackSize 0 means the system's default. False when the thread could not be created.
   bool start(std::size_t stackSize, ThreadProc proc, void* argument);
 
-  // Blocks until the thread has ended and returns its exit code.
+  // Waits up to timeoutMs (< 0: without limit); true once the thread has ended.
+  bool waitFor(int timeoutMs);
+
+  // Blocks until the thread has ended and returns its exit code; the thread is then released.
   unsigned long wait();
 
-  bool started() const { return handle_ != nullptr; }
-  // The system's id of the thread, as thread messages address it.
-  std::uint32_t id() const { return id_; }
+  bool started() const;
+  // The thread's id as thread messages address it: the Windows thread id, or the Linux kernel
+  // thread id. 0 when no thread was started.
+  std::uint32_t id() const;
 
  private:
-  void* handle_ = nullptr;
-  std::uint32_t id_ = 0;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace os

@@ -10,6 +10,7 @@
 // lParam.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace os {
@@ -38,7 +39,7 @@ enum class WaitResult { Message, ProcessEnded, TimedOut, Failed };
 // The calling thread's queue of thread messages. Must be opened on the thread that reads it.
 class MessageQueue {
  public:
-  MessageQueue() = default;
+  MessageQueue();
   ~MessageQueue();
   MessageQueue(const MessageQueue&) = delete;
   MessageQueue& operator=(const MessageQueue&) = delete;
@@ -46,7 +47,7 @@ class MessageQueue {
   // From now on messages posted to this thread (within scope) are kept.
   bool open(const std::string& scope);
   void close();
-  bool isOpen() const { return open_; }
+  bool isOpen() const { return impl_ != nullptr; }
 
   // Blocks for the next message; false for the quit message or a failure.
   bool get(ThreadMessage& message);
@@ -55,8 +56,8 @@ class MessageQueue {
 
  private:
   friend WaitResult waitForMessageOrExit(MessageQueue&, ProcessWatch*, int);
-  bool open_ = false;
-  int fd_ = -1;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // False when the thread does not exist or cannot receive (POSIX: has no open queue in scope).
@@ -70,7 +71,7 @@ WaitResult waitForMessageOrExit(MessageQueue& queue, ProcessWatch* process, int 
 // Another process, watched for its end.
 class ProcessWatch {
  public:
-  ProcessWatch() = default;
+  ProcessWatch();
   ~ProcessWatch();
   ProcessWatch(const ProcessWatch&) = delete;
   ProcessWatch& operator=(const ProcessWatch&) = delete;
@@ -78,8 +79,8 @@ class ProcessWatch {
   // False when the process cannot be opened (for instance because it has ended).
   bool open(std::uint32_t processId);
   void close();
-  bool isOpen() const { return open_; }
-  std::uint32_t processId() const { return processId_; }
+  bool isOpen() const { return impl_ != nullptr; }
+  std::uint32_t processId() const;
 
   bool running();
   // The ended process's exit code, where the system keeps it (Windows); false otherwise.
@@ -87,10 +88,8 @@ class ProcessWatch {
 
  private:
   friend WaitResult waitForMessageOrExit(MessageQueue&, ProcessWatch*, int);
-  bool open_ = false;
-  std::uint32_t processId_ = 0;
-  void* handle_ = nullptr;
-  int fd_ = -1;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Sleeps; for the few waits that have nothing to wake on.

@@ -4,7 +4,6 @@
 // The string table and message boxes.
 
 #include <cstdarg>
-#include <cstdint>
 #include <string>
 
 #include "os/Platform.h"
@@ -21,15 +20,9 @@ std::string loadString(unsigned id);
 // characters its 1024-byte buffer holds.
 std::string formatV(const char* format, va_list args);
 
-// textOrId and captionOrId are either text or a string id below 0x10000 (as MAKEINTRESOURCE
-// makes them). Returns the box's result, or 0 when nothing could be shown. On POSIX the text goes
-// to standard error.
-int messageBox(WindowHandle owner, const char* textOrId, const char* captionOrId, unsigned style);
-
-// An id in the form messageBox accepts.
-inline const char* textId(unsigned id) {
-  return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id));
-}
+// A message box with the system's default caption; its result. On POSIX the text goes to
+// standard error.
+int messageBox(WindowHandle owner, const char* text, unsigned style);
 
 }  // namespace os
 

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 
 #include "launcher/Trace.h"
 #include "runtime/JvmCandidate.h"
@@ -55,13 +54,5 @@ std::size_t selectCandidate(const CandidateList& list, const StringArray& prefer
 }
 
 std::string versionTraceText(const JavaVersion& version) {
-  if (version.count <= 0) return "none";
-  std::string text;
-  for (int i = 0; i < version.count && i < 4; ++i) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%d", static_cast<int>(version.components[i]));
-    if (i > 0) text += '.';
-    text += number;
-  }
-  return text;
+  return version.count <= 0 ? "none" : joinComponents(version, version.count);
 }

@@ -76,13 +76,9 @@ bool matchesPreferred(const JavaVersion& candidate, const JavaVersion& preferred
 
 bool isUnbounded(const JavaVersion& v) { return allComponents(v, 0) || allComponents(v, kAnyComponent); }
 
-std::string versionDisplayText(const JavaVersion& v) {
-  int last = 3;
-  while (last >= 0 && (v.components[last] == 0 || v.components[last] == kAnyComponent)) --last;
-  if (last < 0) return "0.0.0.0";
-  if (last == 0) last = 1;
+std::string joinComponents(const JavaVersion& v, int count) {
   std::string text;
-  for (int i = 0; i <= last; ++i) {
+  for (int i = 0; i < count && i < 4; ++i) {
     char number[16];
     std::snprintf(number, sizeof number, "%d", static_cast<int>(v.components[i]));
     if (i > 0) text += '.';
@@ -91,16 +87,29 @@ std::string versionDisplayText(const JavaVersion& v) {
   return text;
 }
 
+std::string versionDisplayText(const JavaVersion& v) {
+  int last = 3;
+  while (last >= 0 && (v.components[last] == 0 || v.components[last] == kAnyComponent)) --last;
+  if (last < 0) return "0.0.0.0";
+  if (last == 0) last = 1;
+  return joinComponents(v, last + 1);
+}
+
 std::string requirementText(const JavaVersion& minVersion, const JavaVersion& maxVersion) {
   const bool minOpen = isUnbounded(minVersion);
   const bool maxOpen = isUnbounded(maxVersion);
-  if (minOpen && maxOpen) return formatText(IDS_LATEST_VERSION);
-  if (minOpen) return formatText(IDS_MAXIMUM_VERSION, versionDisplayText(maxVersion).c_str());
-  if (maxOpen) return formatText(IDS_MINIMUM_VERSION, versionDisplayText(minVersion).c_str());
-  if (sameComponents(minVersion, maxVersion)) {
-    return formatText(IDS_EXACT_VERSION, versionDisplayText(minVersion).c_str());
+  // "latest version" has no placeholder: the text itself is the phrase.
+  if (minOpen && maxOpen) return loadText(IDS_LATEST_VERSION);
+  if (minOpen) {
+    return formatText(TEXT_FORMAT(IDS_MAXIMUM_VERSION), versionDisplayText(maxVersion).c_str());
   }
-  return formatText(IDS_VERSION_RANGE, versionDisplayText(minVersion).c_str(),
+  if (maxOpen) {
+    return formatText(TEXT_FORMAT(IDS_MINIMUM_VERSION), versionDisplayText(minVersion).c_str());
+  }
+  if (sameComponents(minVersion, maxVersion)) {
+    return formatText(TEXT_FORMAT(IDS_EXACT_VERSION), versionDisplayText(minVersion).c_str());
+  }
+  return formatText(TEXT_FORMAT(IDS_VERSION_RANGE), versionDisplayText(minVersion).c_str(),
                     versionDisplayText(maxVersion).c_str());
 }
 

@@ -35,6 +35,9 @@ bool matchesPreferred(const JavaVersion& candidate, const JavaVersion& preferred
 bool isUnbounded(const JavaVersion& v);
 std::string versionDisplayText(const JavaVersion& v);
 
+// The first count components (at most four) in decimal, joined by dots.
+std::string joinComponents(const JavaVersion& v, int count);
+
 // The phrase that names the required range, from the string table.
 std::string requirementText(const JavaVersion& minVersion, const JavaVersion& maxVersion);
 

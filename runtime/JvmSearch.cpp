@@ -1,10 +1,11 @@
 #include "runtime/JvmSearch.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "launcher/Launcher.h"
+#include "launcher/ModulePath.h"
 #include "launcher/Trace.h"
+#include "os/Path.h"
 #include "os/Process.h"
 #include "os/RuntimeLayout.h"
 
@@ -30,17 +31,11 @@ const char* hiveName(os::RegistryRoot root) {
   return root == os::RegistryRoot::CurrentUser ? "HKCU\\" : "HKLM\\";
 }
 
-std::string withSeparator(const std::string& folder) {
-  if (!folder.empty() && folder.back() == os::kPathSeparator) return folder;
-  return folder + os::kPathSeparator;
-}
-
 // Name of the last folder of a home that ends with a separator.
 std::string folderName(const std::string& home) {
   std::string path = home;
-  while (!path.empty() && path.back() == os::kPathSeparator) path.pop_back();
-  const std::size_t slash = path.rfind(os::kPathSeparator);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  while (os::endsWithSeparator(path)) path.pop_back();
+  return path.substr(os::fileNameStart(path));
 }
 
 bool isJdkHome(const std::string& folder) { return os::fileExists(folder + os::compilerPath()); }
@@ -170,17 +165,10 @@ std::string releaseJavaVersion(const std::string& text) {
   return std::string();
 }
 
-std::string readSmallFile(const std::string& path) {
-  std::string text;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return text;
-  char buffer[4096];
-  std::size_t read = 0;
+std::string readReleaseFile(const std::string& path) {
   // A release file is a few hundred bytes; the version is near its top.
-  while (text.size() < 65536 && (read = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    text.append(buffer, read);
-  }
-  std::fclose(file);
+  std::string text;
+  if (os::readFile(path, text, 65536) != os::FileRead::Read) text.clear();
   return text;
 }
 
@@ -240,8 +228,7 @@ bool findPrivateRuntime(const Launcher& launcher, std::string& home) {
     trace("runtime beside the executable: not searched, the program path is unavailable");
     return false;
   }
-  const std::size_t slash = program.rfind(os::kPathSeparator);
-  const std::string folder = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+  const std::string folder = os::folderOf(program);
   const std::string candidates[] = {folder, folder + "jre" + os::kPathSeparator};
   for (const std::string& candidate : candidates) {
     for (const std::string& marker : os::runtimeMarkers()) {
@@ -282,7 +269,7 @@ bool probeCandidate(const RegistrySource& source, const std::string& name,
     trace("  %s: passed over, no \"%s\"", origin.c_str(), source.valueName);
     return false;
   }
-  folder = withSeparator(folder);
+  folder = os::withTrailingSeparator(folder);
   kind = source.kind;
   HomeRule rule = source.homeRule;
   if (source.kindFromHome) {
@@ -328,7 +315,7 @@ void collectCandidates(const RegistrySource& source, const LauncherConfig& confi
 }
 
 JavaVersion runtimeHomeVersion(const std::string& home) {
-  const std::string stated = releaseJavaVersion(readSmallFile(home + "release"));
+  const std::string stated = releaseJavaVersion(readReleaseFile(home + "release"));
   const JavaVersion version = parseVersion(stated, 0);
   if (version.count > 0) return version;
   return parseVersion(folderName(home), 0);
@@ -360,7 +347,7 @@ void collectJavaHome(const LauncherConfig& config, CandidateList& list) {
   while (name.size() > 1 && (name.back() == os::kPathSeparator || name.back() == '/')) {
     name.pop_back();
   }
-  const std::string folder = withSeparator(name);
+  const std::string folder = os::withTrailingSeparator(name);
   if (!os::fileExists(name)) {
     trace("JAVA_HOME %s: passed over, no such folder", folder.c_str());
     return;
@@ -431,7 +418,7 @@ bool findJvm(Launcher& launcher) {
 
   if (!config.jrePath.empty()) {
     // No version test: the folder was named on purpose.
-    const std::string home = withSeparator(config.jrePath);
+    const std::string home = os::withTrailingSeparator(config.jrePath);
     path = chooseJvmLibrary(home, config.jvmType, isServer);
     if (path.empty()) {
       trace("JRE Path %s: passed over, no usable VM library for type %s", home.c_str(),

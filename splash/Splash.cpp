@@ -21,3 +21,11 @@ bool showSplash(Launcher& launcher) {
 }
 
 void closeSplashWindow(Launcher& launcher) { launcher.splashWindow.reset(); }
+
+void closeNativeSplash(Launcher& launcher) {
+  if (launcher.nativeSplashClose == nullptr) return;
+  // Cleared first: each recorded close is called once.
+  const NativeSplashCloseFunction close = launcher.nativeSplashClose;
+  launcher.nativeSplashClose = nullptr;
+  close();
+}

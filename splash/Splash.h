@@ -9,4 +9,7 @@ bool showSplash(Launcher& launcher);
 // Closes the launcher's own splash window and ends its thread.
 void closeSplashWindow(Launcher& launcher);
 
+// Calls the runtime's native splash close, if one was recorded, and forgets it.
+void closeNativeSplash(Launcher& launcher);
+
 #endif

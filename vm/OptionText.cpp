@@ -2,23 +2,11 @@
 
 #include <cstdio>
 
-#include "os/Process.h"
+#include "os/Path.h"
 
 namespace {
 
-// Position of the last path separator, stepping over double-byte characters whole; npos if none.
-std::size_t lastSeparator(const std::string& path) {
-  std::size_t found = std::string::npos;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c == static_cast<unsigned char>(os::kPathSeparator)) {
-      found = i;
-    } else if (os::isLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-    }
-  }
-  return found;
-}
+using os::lastSeparator;
 
 // Text before the last separator, or empty when there is none.
 std::string beforeLastSeparator(const std::string& path) {
@@ -94,11 +82,6 @@ std::string runtimeLibraryFolder(const std::string& jvmLibraryPath) {
   const std::size_t at = lastSeparator(binaries);
   const std::string home = at == std::string::npos ? std::string() : binaries.substr(0, at + 1);
   return home + "lib";
-}
-
-std::string folderOf(const std::string& programPath) {
-  const std::size_t at = lastSeparator(programPath);
-  return at == std::string::npos ? std::string() : programPath.substr(0, at + 1);
 }
 
 StringArray splitVmParameters(const std::string& text) {

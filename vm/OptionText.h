@@ -19,9 +19,6 @@ std::string stripPathComponents(const std::string& path, int n);
 // folder that holds that one, then "lib". C:\rt\bin\client\jvm.dll gives C:\rt\lib.
 std::string runtimeLibraryFolder(const std::string& jvmLibraryPath);
 
-// The folder of a program path including its trailing separator; empty when it has none.
-std::string folderOf(const std::string& programPath);
-
 // The user's VM parameters split into tokens at spaces outside quoted stretches; tokens come back
 // as written (still quoted).
 StringArray splitVmParameters(const std::string& text);
@@ -45,11 +42,8 @@ NumberList parseNumberList(const std::string& text);
 // figures and wrap of the 32-bit launcher.
 enum class MemoryArithmetic { Narrow32, Wide64 };
 
-#if defined(_WIN32) && !defined(_WIN64)
-constexpr MemoryArithmetic kMemoryArithmetic = MemoryArithmetic::Narrow32;
-#else
-constexpr MemoryArithmetic kMemoryArithmetic = MemoryArithmetic::Wide64;
-#endif
+constexpr MemoryArithmetic kMemoryArithmetic =
+    os::kNarrowMemoryFigures ? MemoryArithmetic::Narrow32 : MemoryArithmetic::Wide64;
 
 // A relative memory option rewritten to an absolute size in kilobytes: the percentage of the
 // physical memory (P) or of the address space still free (T), bounded by the optional maximum and

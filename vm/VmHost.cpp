@@ -9,6 +9,8 @@
 #include "os/Library.h"
 #include "os/Thread.h"
 #include "splash/Splash.h"
+#include "vm/JavaStrings.h"
+#include "vm/JniRef.h"
 
 namespace {
 
@@ -52,41 +54,39 @@ unsigned reasonTextId(jint result) {
 }
 
 void describePendingException(JNIEnv* env) {
-  if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
+  if (env->ExceptionCheck()) env->ExceptionDescribe();
 }
 
 bool redirectStream(Launcher& launcher, const std::string& fileName, const char* setterName) {
   JNIEnv* env = launcher.jniEnv;
-  jstring name = newPlatformString(env, fileName);
-  if (name == nullptr) return false;
-  jclass fileStreamClass = env->FindClass("java/io/FileOutputStream");
-  if (fileStreamClass == nullptr) return false;
-  jmethodID fileStreamInit = env->GetMethodID(fileStreamClass, "<init>", "(Ljava/lang/String;)V");
+  const LocalRef<jstring> name(env, newPlatformString(env, fileName));
+  if (!name) return false;
+  const LocalRef<jclass> fileStreamClass(env, env->FindClass("java/io/FileOutputStream"));
+  if (!fileStreamClass) return false;
+  jmethodID fileStreamInit =
+      env->GetMethodID(fileStreamClass.get(), "<init>", "(Ljava/lang/String;)V");
   if (fileStreamInit == nullptr) return false;
-  jobject fileStream = env->NewObject(fileStreamClass, fileStreamInit, name);
-  if (fileStream == nullptr) return false;
-  jclass printStreamClass = env->FindClass("java/io/PrintStream");
-  if (printStreamClass == nullptr) return false;
+  const LocalRef<jobject> fileStream(
+      env, env->NewObject(fileStreamClass.get(), fileStreamInit, name.get()));
+  if (!fileStream) return false;
+  const LocalRef<jclass> printStreamClass(env, env->FindClass("java/io/PrintStream"));
+  if (!printStreamClass) return false;
   jmethodID printStreamInit =
-      env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
+      env->GetMethodID(printStreamClass.get(), "<init>", "(Ljava/io/OutputStream;)V");
   if (printStreamInit == nullptr) return false;
-  jobject printStream = env->NewObject(printStreamClass, printStreamInit, fileStream);
-  if (printStream == nullptr) return false;
-  jclass systemClass = env->FindClass("java/lang/System");
-  if (systemClass == nullptr) return false;
-  jmethodID setter = env->GetStaticMethodID(systemClass, setterName, "(Ljava/io/PrintStream;)V");
+  const LocalRef<jobject> printStream(
+      env, env->NewObject(printStreamClass.get(), printStreamInit, fileStream.get()));
+  if (!printStream) return false;
+  const LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
+  if (!systemClass) return false;
+  jmethodID setter =
+      env->GetStaticMethodID(systemClass.get(), setterName, "(Ljava/io/PrintStream;)V");
   if (setter == nullptr) return false;
-  env->CallStaticVoidMethod(systemClass, setter, printStream);
-  if (env->ExceptionOccurred() != nullptr) {
+  env->CallStaticVoidMethod(systemClass.get(), setter, printStream.get());
+  if (env->ExceptionCheck()) {
     env->ExceptionDescribe();
     return false;
   }
-  env->DeleteLocalRef(name);
-  env->DeleteLocalRef(fileStreamClass);
-  env->DeleteLocalRef(fileStream);
-  env->DeleteLocalRef(printStreamClass);
-  env->DeleteLocalRef(printStream);
-  env->DeleteLocalRef(systemClass);
   return true;
 }
 
@@ -109,76 +109,94 @@ bool createVm(Launcher& launcher) {
   args.options = options.empty() ? nullptr : options.data();
   args.ignoreUnrecognized = JNI_FALSE;
 
+  JavaVM* vm = nullptr;
   void* env = nullptr;
-  const jint result = launcher.createJavaVM(&launcher.javaVM, &env, &args);
+  const jint result = launcher.createJavaVM(&vm, &env, &args);
   trace("JNI_CreateJavaVM: %d", static_cast<int>(result));
   if (result != JNI_OK) {
-    launcher.javaVM = nullptr;
     const unsigned reason = reasonTextId(result);
-    showErrorFormat(launcher.messageParent, loadText(IDS_JNI_EXCEPTION_REASON).c_str(),
+    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
                     loadText(IDS_CREATE_VM_FAILED).c_str(),
                     reason != 0 ? loadText(reason).c_str() : "");
     return false;
   }
   launcher.jniEnv = static_cast<JNIEnv*>(env);
+  launcher.javaVM.store(vm);
 
   redirectTraced(launcher, launcher.config.outputFile, "setOut");
   redirectTraced(launcher, launcher.config.errorFile, "setErr");
   return true;
 }
 
-// Runs main; false when it could not be called or the thread did not leave the VM cleanly.
-bool runMainClass(Launcher& launcher) {
+// After main has thrown: the exception is printed, the splash goes, and the user may be asked.
+void handleUncaughtException(Launcher& launcher, jthrowable thrown) {
+  trace("main ended with an exception");
+  launcher.jniEnv->ExceptionDescribe();
+  closeSplashWindow(launcher);
+  // The exception dialog is not part of this build: with "Failure Check" the launch goes on as
+  // when the dialog's text cannot be built.
+  if (launcher.config.failureCheck) trace("exception dialog: not shown");
+  static_cast<void>(thrown);
+}
+
+// Finds the main class and calls main; true when main was called.
+bool callMain(Launcher& launcher) {
   JNIEnv* env = launcher.jniEnv;
   const std::string& mainClass = launcher.config.mainClass;
-  bool mainCalled = false;
 
-  jstring name = newPlatformString(env, mainClass);
-  if (name == nullptr) {
-    showErrorFormat(launcher.messageParent, loadText(IDS_MAIN_CLASS_LOAD_FAILED).c_str(),
+  const LocalRef<jstring> name(env, newPlatformString(env, mainClass));
+  if (!name) {
+    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_MAIN_CLASS_LOAD_FAILED),
                     mainClass.c_str());
-  } else if (const char* className = env->GetStringUTFChars(name, nullptr)) {
-    jclass mainType = env->FindClass(className);
-    if (mainType == nullptr) {
+    return false;
+  }
+  LocalRef<jclass> mainType;
+  {
+    const UtfChars className(env, name.get());
+    if (!className) {
       describePendingException(env);
-      showErrorFormat(launcher.messageParent, loadText(IDS_MAIN_CLASS_NOT_FOUND).c_str(), className);
-      env->ReleaseStringUTFChars(name, className);
-    } else {
-      env->ReleaseStringUTFChars(name, className);
-      jmethodID main = env->GetStaticMethodID(mainType, "main", "([Ljava/lang/String;)V");
-      if (main == nullptr) {
-        // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
-        // System.err goes nowhere, so the message follows it as after a missing class.
-        describePendingException(env);
-        showError(launcher.messageParent, loadText(IDS_NO_MAIN_METHOD));
-      } else if (jobjectArray array = newPlatformStringArray(env, launcher.arguments)) {
-        singleInstanceMainStarting(launcher);
-        trace("calling %s.main with %u arguments", mainClass.c_str(),
-              static_cast<unsigned>(launcher.arguments.size()));
-        env->CallStaticVoidMethod(mainType, main, array);
-        mainCalled = true;
-        if (jthrowable thrown = env->ExceptionOccurred()) {
-          trace("main ended with an exception");
-          env->ExceptionDescribe();
-          closeSplashWindow(launcher);
-          // The exception dialog is not part of this build: with "Failure Check" the launch goes
-          // on as when the dialog's text cannot be built.
-          if (launcher.config.failureCheck) trace("exception dialog: not shown");
-          env->DeleteLocalRef(thrown);
-        } else {
-          trace("main returned");
-        }
-        env->DeleteLocalRef(array);
-      } else {
-        describePendingException(env);
-      }
+      return false;
     }
-  } else {
+    mainType = LocalRef<jclass>(env, env->FindClass(className.get()));
+    if (!mainType) {
+      describePendingException(env);
+      showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_MAIN_CLASS_NOT_FOUND),
+                      className.get());
+      return false;
+    }
+  }
+  jmethodID main = env->GetStaticMethodID(mainType.get(), "main", "([Ljava/lang/String;)V");
+  if (main == nullptr) {
+    // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
+    // System.err goes nowhere, so the message follows it as after a missing class.
     describePendingException(env);
+    showError(launcher.messageParent, loadText(IDS_NO_MAIN_METHOD));
+    return false;
+  }
+  const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, launcher.arguments));
+  if (!array) {
+    describePendingException(env);
+    return false;
   }
 
+  singleInstanceMainStarting(launcher);
+  trace("calling %s.main with %u arguments", mainClass.c_str(),
+        static_cast<unsigned>(launcher.arguments.size()));
+  env->CallStaticVoidMethod(mainType.get(), main, array.get());
+  const LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
+  if (thrown) {
+    handleUncaughtException(launcher, thrown.get());
+  } else {
+    trace("main returned");
+  }
+  return true;
+}
+
+// Runs main; false when it could not be called or the thread did not leave the VM cleanly.
+bool runMainClass(Launcher& launcher) {
+  const bool mainCalled = callMain(launcher);
   // The VM thread never ends attached to the VM.
-  const jint detached = launcher.javaVM->DetachCurrentThread();
+  const jint detached = launcher.javaVM.load()->DetachCurrentThread();
   trace("VM thread detached: %d", static_cast<int>(detached));
   return mainCalled && detached == JNI_OK;
 }
@@ -193,20 +211,22 @@ unsigned long vmThreadMain(void* parameter) {
 }  // namespace
 
 bool loadJvmLibrary(Launcher& launcher) {
-  unsigned long error = 0;
-  void* library = os::loadLibrary(launcher.jvmDllPath, error);
+  os::LibraryError loadError;
+  void* library = os::loadLibrary(launcher.jvmDllPath, loadError);
   if (library == nullptr) {
-    trace("VM library %s not loaded: %lu", launcher.jvmDllPath.c_str(), error);
-    showErrorFormat(launcher.messageParent, loadText(IDS_JVM_LOAD_FAILED).c_str(),
-                    launcher.jvmDllPath.c_str(), static_cast<int>(error));
+    trace("VM library %s not loaded: %lu%s%s", launcher.jvmDllPath.c_str(), loadError.code,
+          loadError.reason.empty() ? "" : ", ", loadError.reason.c_str());
+    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_JVM_LOAD_FAILED),
+                    launcher.jvmDllPath.c_str(), static_cast<int>(loadError.code));
     return false;
   }
+  unsigned long error = 0;
   void* create = os::findSymbol(library, kCreateJavaVM, error);
   void* defaults = create != nullptr ? os::findSymbol(library, kGetDefaultJavaVMInitArgs, error)
                                      : nullptr;
   if (create == nullptr || defaults == nullptr) {
     trace("VM library %s lacks an entry point: %lu", launcher.jvmDllPath.c_str(), error);
-    showErrorFormat(launcher.messageParent, loadText(IDS_WINDOWS_EXCEPTION).c_str(),
+    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_WINDOWS_EXCEPTION),
                     loadText(IDS_NO_CREATE_JAVA_VM).c_str(), static_cast<int>(error));
     return false;
   }
@@ -236,51 +256,20 @@ std::uint32_t runVmThread(Launcher& launcher) {
 
 void systemExit(Launcher& launcher, int code) {
   JNIEnv* env = launcher.jniEnv;
-  jclass systemClass = env->FindClass("java/lang/System");
-  if (systemClass == nullptr) return;
-  jmethodID exitMethod = env->GetStaticMethodID(systemClass, "exit", "(I)V");
+  const LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
+  if (!systemClass) return;
+  jmethodID exitMethod = env->GetStaticMethodID(systemClass.get(), "exit", "(I)V");
   if (exitMethod == nullptr) return;
-  env->CallStaticVoidMethod(systemClass, exitMethod, static_cast<jint>(code));
+  env->CallStaticVoidMethod(systemClass.get(), exitMethod, static_cast<jint>(code));
   describePendingException(env);
 }
 
 void destroyVm(Launcher& launcher) {
-  if (launcher.javaVM == nullptr) return;
+  JavaVM* vm = launcher.javaVM.load();
+  if (vm == nullptr) return;
   trace("destroying the VM");
-  launcher.javaVM->DestroyJavaVM();
-  launcher.javaVM = nullptr;
+  vm->DestroyJavaVM();
+  // Request threads that come later find no VM to attach to.
+  launcher.javaVM.store(nullptr);
   trace("VM destroyed");
-}
-
-jstring newPlatformString(JNIEnv* env, const std::string& text) {
-  jclass stringClass = env->FindClass("java/lang/String");
-  if (stringClass == nullptr) return nullptr;
-  jmethodID init = env->GetMethodID(stringClass, "<init>", "([B)V");
-  if (init == nullptr) return nullptr;
-  const jsize length = static_cast<jsize>(text.size());
-  jbyteArray bytes = env->NewByteArray(length);
-  if (bytes == nullptr) return nullptr;
-  env->SetByteArrayRegion(bytes, 0, length, reinterpret_cast<const jbyte*>(text.data()));
-  jstring result = nullptr;
-  if (env->ExceptionOccurred() == nullptr) {
-    result = static_cast<jstring>(env->NewObject(stringClass, init, bytes));
-  }
-  env->DeleteLocalRef(bytes);
-  env->DeleteLocalRef(stringClass);
-  return result;
-}
-
-jobjectArray newPlatformStringArray(JNIEnv* env, const StringArray& texts) {
-  jclass stringClass = env->FindClass("java/lang/String");
-  if (stringClass == nullptr) return nullptr;
-  jobjectArray array = env->NewObjectArray(static_cast<jsize>(texts.size()), stringClass, nullptr);
-  env->DeleteLocalRef(stringClass);
-  if (array == nullptr) return nullptr;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    jstring element = newPlatformString(env, texts[i]);
-    if (element == nullptr) return nullptr;
-    env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
-    env->DeleteLocalRef(element);
-  }
-  return array;
 }

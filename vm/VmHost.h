@@ -29,9 +29,4 @@ void systemExit(Launcher& launcher, int code);
 // Returns when the application's last non-daemon thread has ended.
 void destroyVm(Launcher& launcher);
 
-// A Java string from narrow text, decoded by the VM's platform charset; null on failure.
-jstring newPlatformString(JNIEnv* env, const std::string& text);
-// A String[] from narrow texts; null on failure.
-jobjectArray newPlatformStringArray(JNIEnv* env, const StringArray& texts);
-
 #endif

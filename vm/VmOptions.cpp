@@ -3,7 +3,9 @@
 #include "config/Settings.h"
 #include "launcher/ErrorReport.h"
 #include "launcher/Launcher.h"
+#include "launcher/ModulePath.h"
 #include "launcher/Trace.h"
+#include "os/Path.h"
 #include "os/Process.h"
 #include "vm/OptionText.h"
 
@@ -56,7 +58,7 @@ void prepareEnvironment(Launcher& launcher) {
   if (!libraryPath.empty()) {
     std::string program;
     const std::string launcherFolder =
-        getModulePath(launcher, program) ? folderOf(program) : std::string();
+        getModulePath(launcher, program) ? os::folderOf(program) : std::string();
     libraryPath = expanded(composeLibraryPath(libraryPath, launcherFolder, inherited,
                                               inheritedEndsWithSeparator,
                                               runtimeLibraryFolder(jvmPath)));

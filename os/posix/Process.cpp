@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "os/Process.h"
+#include "os/posix/Handles.h"
 
 namespace os {
 
@@ -99,9 +101,32 @@ bool fileExists(const std::string& path) {
 
 bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
-bool isWindowsNT() { return true; }
+FileRead readFile(const std::string& path, std::string& text, std::size_t maxBytes) {
+  text.clear();
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return errno == ENOENT ? FileRead::Absent : FileRead::Failed;
+  char buffer[4096];
+  while (text.size() < maxBytes) {
+    const std::size_t wanted = maxBytes - text.size() < sizeof buffer ? maxBytes - text.size()
+                                                                      : sizeof buffer;
+    const ssize_t n = read(fd.get(), buffer, wanted);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FileRead::Failed;
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return FileRead::Read;
+}
 
-unsigned long lastError() { return static_cast<unsigned long>(errno); }
+std::string userSettingsFolder() {
+  std::string folder;
+  if (getEnvironment("XDG_CONFIG_HOME", folder) && !folder.empty()) return folder;
+  std::string home;
+  getEnvironment("HOME", home);
+  return home + "/.config";
+}
+
+bool isWindowsNT() { return true; }
 
 MemoryStatus memoryStatus() {
   MemoryStatus result = {0, 0};
@@ -116,12 +141,10 @@ MemoryStatus memoryStatus() {
   struct rlimit rl;
   if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
   std::uint64_t used = 0;
-  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    unsigned long long size = 0;
-    if (std::fscanf(statm, "%llu", &size) == 1 && pageSize > 0) {
-      used = size * static_cast<std::uint64_t>(pageSize);
-    }
-    std::fclose(statm);
+  const UniqueStdioFile statm(std::fopen("/proc/self/statm", "r"));
+  unsigned long long size = 0;
+  if (statm && std::fscanf(statm.get(), "%llu", &size) == 1 && pageSize > 0) {
+    used = size * static_cast<std::uint64_t>(pageSize);
   }
   result.availableVirtual = limit > used ? limit - used : 0;
   return result;

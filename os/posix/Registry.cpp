@@ -4,9 +4,12 @@ namespace os {
 
 // No registry here: nothing opens, so every reader finds nothing.
 
-RegistryKey::~RegistryKey() { close(); }
+struct RegistryKey::Impl {};
 
-void RegistryKey::close() { handle_ = nullptr; }
+RegistryKey::RegistryKey() = default;
+RegistryKey::~RegistryKey() = default;
+
+void RegistryKey::close() { impl_.reset(); }
 
 bool RegistryKey::open(RegistryRoot, const std::string&) {
   close();

@@ -19,6 +19,8 @@
 #include <cstring>
 
 #include "os/SharedBlock.h"
+#include "os/Text.h"
+#include "os/posix/Handles.h"
 
 namespace os {
 
@@ -41,10 +43,8 @@ struct ExitRecord {
 std::string objectName(const std::string& name, const char* suffix) {
   std::string base = name;
   if (base.size() > 200) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
     char hex[20];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a64(name)));
     base = base.substr(0, 180) + "~" + hex;
   }
   return "/" + base + suffix;
@@ -65,45 +65,62 @@ bool lockByte(int fd, off_t byte, short type, bool wait) {
 }
 
 bool sameFile(int fd, const std::string& objName) {
-  const int again = shm_open(objName.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (again < 0) return false;
+  const UniqueFd again(shm_open(objName.c_str(), O_RDWR | O_CLOEXEC, 0));
+  if (!again) return false;
   struct stat a, b;
-  const bool same = fstat(fd, &a) == 0 && fstat(again, &b) == 0 && a.st_dev == b.st_dev &&
-                    a.st_ino == b.st_ino;
-  ::close(again);
-  return same;
+  return fstat(fd, &a) == 0 && fstat(again.get(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 // Opens the companion and takes its gate, making sure the gate belongs to the companion that is
 // still in place (a closer may have removed the one we opened while we waited).
-int openCompanionGated(const std::string& companion) {
+UniqueFd openCompanionGated(const std::string& companion) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = shm_open(companion.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    if (!lockByte(fd, kGateByte, F_WRLCK, true)) {
-      ::close(fd);
-      return -1;
-    }
-    if (sameFile(fd, companion)) {
+    UniqueFd fd(shm_open(companion.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) return fd;
+    if (!lockByte(fd.get(), kGateByte, F_WRLCK, true)) return UniqueFd();
+    if (sameFile(fd.get(), companion)) {
       struct stat st;
-      if (fstat(fd, &st) == 0 && st.st_size < kCompanionSize) {
-        if (ftruncate(fd, kCompanionSize) != 0) {
-          ::close(fd);
-          return -1;
-        }
+      if (fstat(fd.get(), &st) == 0 && st.st_size < kCompanionSize &&
+          ftruncate(fd.get(), kCompanionSize) != 0) {
+        return UniqueFd();
       }
       return fd;
     }
-    ::close(fd);
   }
-  return -1;
+  return UniqueFd();
 }
 
+// Gives up this process's use of the block; the last user removes the names. Dropping the
+// descriptor drops the gate and the users lock with it.
+void leaveBlock(UniqueFd& companion, const std::string& name) {
+  if (!companion) return;
+  lockByte(companion.get(), kGateByte, F_WRLCK, true);
+  lockByte(companion.get(), kUsersByte, F_UNLCK, false);
+  if (lockByte(companion.get(), kUsersByte, F_WRLCK, false)) {
+    shm_unlink(objectName(name, "").c_str());
+    shm_unlink(objectName(name, ".users").c_str());
+  }
+  companion.reset();
+}
+
+}  // namespace
+
+struct SharedMapping::Impl {
+  std::string name;
+  std::size_t size = 0;
+  UniqueFd block;
+  UniqueFd companion;  // holds the shared users lock while the block is open
+  MappedRegion view;
+};
+
+namespace {
+
+// Written once at process exit (exit() and a return from main, not a crash): the exit record for
+// the waiting second starts, and the leave of a block still open, since System.exit ends the
+// process without the launcher's own clean-up.
 int exitRecordFd = -1;
 std::uint32_t exitRecordProcessId = 0;
-
-// The mapping still open when the process exits (System.exit ends it without the launcher's own
-// clean-up), and the names it was opened under.
 SharedMapping* openMapping = nullptr;
 bool exitHandlerRegistered = false;
 
@@ -120,144 +137,122 @@ void atProcessExit(int status, void*) {
 
 }  // namespace
 
+SharedMapping::SharedMapping() = default;
 SharedMapping::~SharedMapping() { close(); }
 
 bool SharedMapping::createOrOpen(const std::string& name, std::size_t size, bool& createdNew) {
   close();
   const std::string block = objectName(name, "");
-  const std::string companion = objectName(name, ".users");
-  const int companionFd = openCompanionGated(companion);
-  if (companionFd < 0) return false;
+  const std::string companionName = objectName(name, ".users");
+  UniqueFd companion = openCompanionGated(companionName);
+  if (!companion) return false;
   // Coordination stays within one user, whose messages alone its threads receive: a block made by
   // another user (reachable here only with root's rights) is not joined.
   struct stat owner;
-  if (fstat(companionFd, &owner) != 0 || owner.st_uid != geteuid()) {
-    ::close(companionFd);
-    return false;
-  }
+  if (fstat(companion.get(), &owner) != 0 || owner.st_uid != geteuid()) return false;
 
-  int blockFd = -1;
+  UniqueFd blockFd;
   bool created = false;
-  if (lockByte(companionFd, kUsersByte, F_WRLCK, false)) {
+  if (lockByte(companion.get(), kUsersByte, F_WRLCK, false)) {
     // Nobody else uses it: whatever block exists was left by a process that died.
     shm_unlink(block.c_str());
-    blockFd = shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     created = true;
     const ExitRecord none = {0, 0, 0};
-    if (pwrite(companionFd, &none, sizeof none, kExitRecordOffset) != sizeof none) {
+    if (pwrite(companion.get(), &none, sizeof none, kExitRecordOffset) != sizeof none) {
       // A stale record names a process id that is not ours, so it is harmless.
     }
   } else {
-    blockFd = shm_open(block.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (blockFd < 0 && errno == ENOENT) {
-      blockFd = shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CLOEXEC, 0));
+    if (!blockFd && errno == ENOENT) {
+      blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
       created = true;
     }
   }
-  if (blockFd >= 0 && created && ftruncate(blockFd, static_cast<off_t>(size)) != 0) {
-    ::close(blockFd);
+  if (blockFd && created && ftruncate(blockFd.get(), static_cast<off_t>(size)) != 0) {
+    blockFd.reset();
     shm_unlink(block.c_str());
-    blockFd = -1;
   }
-  // Downgrades our exclusive hold, or joins the other users.
-  if (blockFd < 0 || !lockByte(companionFd, kUsersByte, F_RDLCK, false)) {
-    if (blockFd >= 0) ::close(blockFd);
-    ::close(companionFd);  // drops the gate and any hold on the users byte
-    return false;
-  }
-  lockByte(companionFd, kGateByte, F_UNLCK, false);
+  // Downgrades our exclusive hold, or joins the other users. On failure the companion's
+  // descriptor goes, and with it the gate and any hold on the users byte.
+  if (!blockFd || !lockByte(companion.get(), kUsersByte, F_RDLCK, false)) return false;
+  lockByte(companion.get(), kGateByte, F_UNLCK, false);
 
-  blockFd_ = blockFd;
-  companionFd_ = companionFd;
+  impl_.reset(new Impl);
+  impl_->name = name;
+  impl_->size = size;
+  impl_->block = std::move(blockFd);
+  impl_->companion = std::move(companion);
   openMapping = this;
   if (!exitHandlerRegistered) exitHandlerRegistered = on_exit(atProcessExit, nullptr) == 0;
-  handle_ = this;
-  size_ = size;
-  name_ = name;
   createdNew = created;
   return true;
 }
 
 unsigned char* SharedMapping::map() {
-  if (blockFd_ < 0) return nullptr;
-  if (view_ == nullptr) {
-    void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, blockFd_, 0);
-    if (view == MAP_FAILED) return nullptr;
-    view_ = view;
+  if (!isOpen()) return nullptr;
+  if (impl_->view.get() == nullptr &&
+      !impl_->view.map(impl_->block.get(), impl_->size, PROT_READ | PROT_WRITE)) {
+    return nullptr;
   }
-  return static_cast<unsigned char*>(view_);
+  return static_cast<unsigned char*>(impl_->view.get());
 }
 
 void SharedMapping::leaveAtExit() {
-  if (companionFd_ < 0) return;
-  lockByte(companionFd_, kGateByte, F_WRLCK, true);
-  lockByte(companionFd_, kUsersByte, F_UNLCK, false);
-  if (lockByte(companionFd_, kUsersByte, F_WRLCK, false)) {
-    shm_unlink(objectName(name_, "").c_str());
-    shm_unlink(objectName(name_, ".users").c_str());
-  }
-  ::close(companionFd_);  // drops the gate and the users lock
-  companionFd_ = -1;
+  if (isOpen()) leaveBlock(impl_->companion, impl_->name);
 }
 
 void SharedMapping::close() {
   if (openMapping == this) openMapping = nullptr;
-  if (view_ != nullptr) munmap(view_, size_);
-  view_ = nullptr;
-  if (companionFd_ >= 0) {
-    lockByte(companionFd_, kGateByte, F_WRLCK, true);
-    lockByte(companionFd_, kUsersByte, F_UNLCK, false);
-    if (lockByte(companionFd_, kUsersByte, F_WRLCK, false)) {
-      // The last user: the block goes, as a file mapping goes with its last handle.
-      shm_unlink(objectName(name_, "").c_str());
-      shm_unlink(objectName(name_, ".users").c_str());
-    }
-    ::close(companionFd_);
-    companionFd_ = -1;
-  }
-  if (blockFd_ >= 0) ::close(blockFd_);
-  blockFd_ = -1;
-  handle_ = nullptr;
+  if (!isOpen()) return;
+  impl_->view.reset();
+  // The last user: the block goes, as a file mapping goes with its last handle.
+  leaveBlock(impl_->companion, impl_->name);
+  impl_.reset();
 }
 
-bool SharedMapping::isOpen() const { return handle_ != nullptr; }
+bool SharedMapping::isOpen() const { return impl_ != nullptr; }
 
 void SharedMapping::recordExitCodeAtExit(std::uint32_t processId) {
-  if (companionFd_ < 0 || exitRecordFd >= 0) return;
-  // An open of its own: the block's descriptors are closed before the process exits.
-  exitRecordFd = shm_open(objectName(name_, ".users").c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (!isOpen() || !impl_->companion || exitRecordFd >= 0) return;
+  // A descriptor of its own, kept to the end: the block's descriptors are closed before the
+  // process exits.
+  exitRecordFd = shm_open(objectName(impl_->name, ".users").c_str(), O_RDWR | O_CLOEXEC, 0);
   if (exitRecordFd < 0) return;
   exitRecordProcessId = processId;
 }
 
 bool SharedMapping::recordedExitCode(std::uint32_t processId, std::int32_t& code) const {
-  if (companionFd_ < 0) return false;
+  if (!isOpen() || !impl_->companion) return false;
   ExitRecord record;
-  if (pread(companionFd_, &record, sizeof record, kExitRecordOffset) != sizeof record) return false;
+  if (pread(impl_->companion.get(), &record, sizeof record, kExitRecordOffset) != sizeof record) {
+    return false;
+  }
   if (record.magic != kExitRecordMagic || record.processId != processId) return false;
   code = record.code;
   return true;
 }
 
+struct NamedLock::Impl {
+  UniqueFd fd;  // holds the hand-over byte's lock
+};
+
+NamedLock::NamedLock() = default;
 NamedLock::~NamedLock() { release(); }
 
 bool NamedLock::acquire(const std::string& name, std::uint32_t) {
   release();
   // A description of its own, so that this lock and the block's users lock stay apart.
-  fd_ = shm_open(objectName(name, ".users").c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd_ < 0) return false;
-  held_ = lockByte(fd_, kHandoverByte, F_WRLCK, true);
-  if (!held_) release();
-  return held_;
+  UniqueFd fd(shm_open(objectName(name, ".users").c_str(), O_RDWR | O_CLOEXEC, 0));
+  if (!fd || !lockByte(fd.get(), kHandoverByte, F_WRLCK, true)) return false;
+  impl_.reset(new Impl{std::move(fd)});
+  return true;
 }
 
 void NamedLock::release() {
-  if (fd_ >= 0) {
-    if (held_) lockByte(fd_, kHandoverByte, F_UNLCK, false);
-    ::close(fd_);
-  }
-  fd_ = -1;
-  held_ = false;
+  if (impl_ == nullptr) return;
+  lockByte(impl_->fd.get(), kHandoverByte, F_UNLCK, false);
+  impl_.reset();
 }
 
 }  // namespace os

@@ -17,6 +17,8 @@
 #include <cstring>
 
 #include "os/ThreadMessage.h"
+#include "os/Text.h"
+#include "os/posix/Handles.h"
 
 #ifndef SYS_pidfd_open
 #define SYS_pidfd_open 434
@@ -33,19 +35,13 @@ struct Datagram {
   std::int64_t lParam;
 };
 
-std::uint64_t hash64(const std::string& text) {
-  std::uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-  return hash;
-}
-
 socklen_t channelAddress(const std::string& scope, std::uint32_t threadId, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
   // sun_path[0] stays 0: the abstract namespace.
   const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1,
                                    "ql-launcher/%016llx/%u",
-                                   static_cast<unsigned long long>(hash64(scope)), threadId);
+                                   static_cast<unsigned long long>(fnv1a64(scope)), threadId);
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(length));
 }
 
@@ -100,56 +96,50 @@ std::uint32_t currentProcessId() { return static_cast<std::uint32_t>(getpid()); 
 std::uint32_t registerMessage(const std::string& name) {
   // Like a registered window message: the same name gives the same id in every process, out of
   // the range of the fixed messages.
-  const std::uint64_t hash = hash64(name);
+  const std::uint64_t hash = fnv1a64(name);
   return static_cast<std::uint32_t>(hash ^ (hash >> 32)) | 0x80000000u;
 }
 
+struct MessageQueue::Impl {
+  UniqueFd socket;  // bound to this thread's name in the scope
+};
+
+MessageQueue::MessageQueue() = default;
 MessageQueue::~MessageQueue() { close(); }
 
 bool MessageQueue::open(const std::string& scope) {
   close();
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  UniqueFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!fd) return false;
   // Every datagram then comes with its sender's credentials (see fromOurUser).
   const int on = 1;
-  if (setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
-    ::close(fd);
-    return false;
-  }
+  if (setsockopt(fd.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) return false;
   sockaddr_un address;
   const socklen_t length = channelAddress(scope, currentThreadId(), address);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  open_ = true;
+  if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) return false;
+  impl_.reset(new Impl{std::move(fd)});
   return true;
 }
 
-void MessageQueue::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  open_ = false;
-}
+void MessageQueue::close() { impl_.reset(); }
 
 bool MessageQueue::get(ThreadMessage& message) {
-  if (!open_ || !receive(fd_, message, 0)) return false;
+  if (!isOpen() || !receive(impl_->socket.get(), message, 0)) return false;
   return message.message != kQuitMessage;
 }
 
 bool MessageQueue::peek(ThreadMessage& message) {
-  return open_ && receive(fd_, message, MSG_DONTWAIT);
+  return isOpen() && receive(impl_->socket.get(), message, MSG_DONTWAIT);
 }
 
 bool postThreadMessage(const std::string& scope, std::uint32_t threadId,
                        const ThreadMessage& message) {
   if (threadId == 0) return false;
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  const UniqueFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!fd) return false;
   // A receiver whose queue is full and never drains must not hold the sender for ever.
   timeval limit = {5, 0};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   sockaddr_un address;
   const socklen_t length = channelAddress(scope, threadId, address);
   Datagram datagram;
@@ -159,40 +149,45 @@ bool postThreadMessage(const std::string& scope, std::uint32_t threadId,
   datagram.lParam = static_cast<std::int64_t>(message.lParam);
   ssize_t sent;
   do {
-    sent = sendto(fd, &datagram, sizeof datagram, MSG_NOSIGNAL,
+    sent = sendto(fd.get(), &datagram, sizeof datagram, MSG_NOSIGNAL,
                   reinterpret_cast<sockaddr*>(&address), length);
   } while (sent < 0 && errno == EINTR);
-  ::close(fd);
   return sent == static_cast<ssize_t>(sizeof datagram);
 }
 
+// A pidfd where the kernel has them (it becomes readable when the process ends); otherwise the
+// process is probed.
+struct ProcessWatch::Impl {
+  std::uint32_t processId;
+  UniqueFd pidfd;
+};
+
+ProcessWatch::ProcessWatch() = default;
 ProcessWatch::~ProcessWatch() { close(); }
 
 bool ProcessWatch::open(std::uint32_t processId) {
   close();
   if (processId == 0) return false;
-  const long fd = syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
-  if (fd < 0) {
+  UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0)));
+  if (!pidfd) {
     // Kernels without pidfds: the process is watched by probing it.
     if (errno != ENOSYS) return false;
     if (kill(static_cast<pid_t>(processId), 0) != 0 && errno != EPERM) return false;
   }
-  fd_ = static_cast<int>(fd);
-  processId_ = processId;
-  open_ = true;
+  impl_.reset(new Impl{processId, std::move(pidfd)});
   return true;
 }
 
-void ProcessWatch::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  open_ = false;
-}
+void ProcessWatch::close() { impl_.reset(); }
+
+std::uint32_t ProcessWatch::processId() const { return isOpen() ? impl_->processId : 0; }
 
 bool ProcessWatch::running() {
-  if (!open_) return false;
-  if (fd_ < 0) return kill(static_cast<pid_t>(processId_), 0) == 0 || errno == EPERM;
-  pollfd entry = {fd_, POLLIN, 0};
+  if (!isOpen()) return false;
+  if (!impl_->pidfd) {
+    return kill(static_cast<pid_t>(impl_->processId), 0) == 0 || errno == EPERM;
+  }
+  pollfd entry = {impl_->pidfd.get(), POLLIN, 0};
   return poll(&entry, 1, 0) == 0;
 }
 
@@ -200,10 +195,11 @@ bool ProcessWatch::running() {
 bool ProcessWatch::exitCode(std::int32_t&) { return false; }
 
 WaitResult waitForMessageOrExit(MessageQueue& queue, ProcessWatch* process, int timeoutMs) {
-  if (!queue.open_) return WaitResult::Failed;
-  const bool watched = process != nullptr && process->open_;
-  const bool probing = watched && process->fd_ < 0;
-  pollfd entries[2] = {{queue.fd_, POLLIN, 0}, {watched ? process->fd_ : -1, POLLIN, 0}};
+  if (!queue.isOpen()) return WaitResult::Failed;
+  const bool watched = process != nullptr && process->isOpen();
+  const bool probing = watched && !process->impl_->pidfd;
+  pollfd entries[2] = {{queue.impl_->socket.get(), POLLIN, 0},
+                       {watched ? process->impl_->pidfd.get() : -1, POLLIN, 0}};
   timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   for (;;) {

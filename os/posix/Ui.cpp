@@ -30,19 +30,10 @@ std::string loadString(unsigned id) {
 std::string formatV(const char* format, va_list args) { return formatLikeWsprintf(format, args); }
 
 // Without a window system the text a message box would show goes to standard error, whole.
-int messageBox(WindowHandle, const char* textOrId, const char* captionOrId, unsigned) {
-  std::string text = reinterpret_cast<std::uintptr_t>(textOrId) <= 0xFFFF
-                         ? loadString(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(textOrId)))
-                         : std::string(textOrId);
-  std::string caption;
-  if (captionOrId != nullptr) {
-    caption = reinterpret_cast<std::uintptr_t>(captionOrId) <= 0xFFFF
-                  ? loadString(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(captionOrId)))
-                  : std::string(captionOrId);
-  }
-  if (!caption.empty()) text = caption + ": " + text;
-  if (text.empty() || text.back() != '\n') text += '\n';
-  std::fwrite(text.data(), 1, text.size(), stderr);
+int messageBox(WindowHandle, const char* text, unsigned) {
+  std::string line = text != nullptr ? text : "";
+  if (line.empty() || line.back() != '\n') line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
   return 1;  // IDOK
 }

@@ -4,7 +4,7 @@
 
 namespace os {
 
-void* loadLibrary(const std::string& fullPath, unsigned long& error) {
+void* loadLibrary(const std::string& fullPath, LibraryError& error) {
   // A relative name would send LoadLibrary through the search order; anchor it to the current
   // folder instead, so only the file the caller means can be loaded.
   std::string path = fullPath;
@@ -15,7 +15,7 @@ void* loadLibrary(const std::string& fullPath, unsigned long& error) {
     if (length != 0 && length < needed) path.assign(buffer, 0, length);
   }
   HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr) error = GetLastError();
+  if (module == nullptr) error.code = GetLastError();
   return reinterpret_cast<void*>(module);
 }
 

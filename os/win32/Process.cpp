@@ -1,7 +1,8 @@
 #include <windows.h>
 
-#include "launcher/CommandLine.h"
+#include "os/CommandLine.h"
 #include "os/Process.h"
+#include "os/win32/Handles.h"
 
 namespace os {
 
@@ -86,14 +87,41 @@ bool expandEnvironment(std::string& text) {
 
 bool fileExists(const std::string& path) {
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(path.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return true;
+  const UniqueFindHandle find(FindFirstFileA(path.c_str(), &data));
+  return find.valid();
 }
 
 bool createDirectory(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+FileRead readFile(const std::string& path, std::string& text, std::size_t maxBytes) {
+  text.clear();
+  const UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Absent
+                                                                          : FileRead::Failed;
+  }
+  char buffer[4096];
+  while (text.size() < maxBytes) {
+    const std::size_t wanted = maxBytes - text.size() < sizeof buffer ? maxBytes - text.size()
+                                                                      : sizeof buffer;
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, static_cast<DWORD>(wanted), &read, nullptr)) {
+      return FileRead::Failed;
+    }
+    if (read == 0) break;
+    text.append(buffer, read);
+  }
+  return FileRead::Read;
+}
+
+std::string userSettingsFolder() {
+  std::string folder;
+  getEnvironment("APPDATA", folder);
+  return folder;
 }
 
 bool isWindowsNT() {
@@ -114,8 +142,6 @@ bool isWindowsNT() {
 #endif
   return false;
 }
-
-unsigned long lastError() { return GetLastError(); }
 
 MemoryStatus memoryStatus() {
   MemoryStatus result = {0, 0};

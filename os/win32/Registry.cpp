@@ -4,8 +4,13 @@
 #include <vector>
 
 #include "os/Registry.h"
+#include "os/win32/Handles.h"
 
 namespace os {
+
+struct RegistryKey::Impl {
+  UniqueRegistryKey key;
+};
 
 namespace {
 
@@ -15,30 +20,28 @@ HKEY rootHandle(RegistryRoot root) {
 
 }  // namespace
 
-RegistryKey::~RegistryKey() { close(); }
+RegistryKey::RegistryKey() = default;
+RegistryKey::~RegistryKey() = default;
 
-void RegistryKey::close() {
-  if (handle_ != nullptr) RegCloseKey(static_cast<HKEY>(handle_));
-  handle_ = nullptr;
-}
+void RegistryKey::close() { impl_.reset(); }
 
 bool RegistryKey::open(RegistryRoot root, const std::string& path) {
   close();
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(rootHandle(root), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  UniqueRegistryKey key;
+  if (RegOpenKeyExA(rootHandle(root), path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return false;
   }
-  handle_ = key;
+  impl_.reset(new Impl{std::move(key)});
   return true;
 }
 
 StringArray RegistryKey::subkeyNames() const {
   StringArray names;
-  if (handle_ == nullptr) return names;
+  if (!isOpen()) return names;
   for (DWORD index = 0;; ++index) {
     char name[MAX_PATH];
     DWORD length = MAX_PATH;
-    if (RegEnumKeyExA(static_cast<HKEY>(handle_), index, name, &length, nullptr, nullptr, nullptr,
+    if (RegEnumKeyExA(impl_->key.get(), index, name, &length, nullptr, nullptr, nullptr,
                       nullptr) != ERROR_SUCCESS) {
       break;
     }
@@ -48,8 +51,8 @@ StringArray RegistryKey::subkeyNames() const {
 }
 
 bool RegistryKey::readText(const char* valueName, std::string& text) const {
-  if (handle_ == nullptr) return false;
-  HKEY key = static_cast<HKEY>(handle_);
+  if (!isOpen()) return false;
+  HKEY key = impl_->key.get();
   DWORD size = 0;
   if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
       size == 0) {

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <vector>
-
 #include "os/Ui.h"
 
 namespace os {
@@ -33,45 +31,8 @@ std::string formatV(const char* format, va_list args) {
   return std::string(buffer);
 }
 
-namespace {
-
-// Loads a string resource into a buffer that doubles until the text fits; false when memory ran out.
-bool loadIntoBuffer(UINT id, std::vector<char>& buffer) {
-  std::size_t size = 256;
-  for (;;) {
-    buffer.assign(size, '\0');
-    if (buffer.size() != size) return false;
-    const int copied = LoadStringA(GetModuleHandleA(nullptr), id, buffer.data(), static_cast<int>(size));
-    if (copied < static_cast<int>(size) - 1) return true;
-    size *= 2;
-  }
-}
-
-bool isId(const char* textOrId) {
-  return reinterpret_cast<std::uintptr_t>(textOrId) <= 0xFFFF;
-}
-
-}  // namespace
-
-int messageBox(WindowHandle owner, const char* textOrId, const char* captionOrId, unsigned style) {
-  std::vector<char> textBuffer;
-  std::vector<char> captionBuffer;
-  const char* text = textOrId;
-  const char* caption = captionOrId;
-  if (isId(textOrId)) {
-    if (!loadIntoBuffer(static_cast<UINT>(reinterpret_cast<std::uintptr_t>(textOrId)), textBuffer)) {
-      return 0;
-    }
-    text = textBuffer.data();
-  }
-  if (captionOrId != nullptr && isId(captionOrId)) {
-    if (!loadIntoBuffer(static_cast<UINT>(reinterpret_cast<std::uintptr_t>(captionOrId)),
-                        captionBuffer)) {
-      return 0;
-    }
-    caption = captionBuffer.data();
-  }
-  return MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+int messageBox(WindowHandle owner, const char* text, unsigned style) {
+  return MessageBoxA(static_cast<HWND>(owner), text, nullptr, style);
 }
 
 }  // namespace os

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/CommandLine.h"
+#include "os/CommandLine.h"
 #include "os/Process.h"
 #include "tests/unit/Test.h"
 

@@ -227,43 +227,43 @@ TEST_CASE(loadText_exactTexts) {
 
 TEST_CASE(formatText_workedExamples) {
   test::setContext("222 with a path and 126");
-  CHECK_EQ(formatText(IDS_JVM_LOAD_FAILED, "C:\\rt\\bin\\client\\jvm.dll", 126),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_JVM_LOAD_FAILED), "C:\\rt\\bin\\client\\jvm.dll", 126),
            std::string("Failed to load Java VM library: C:\\rt\\bin\\client\\jvm.dll (errno = 126).\n"));
   test::setContext("203 with 213 and 228");
-  CHECK_EQ(formatText(IDS_JNI_EXCEPTION_REASON, loadText(IDS_CREATE_VM_FAILED).c_str(),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON), loadText(IDS_CREATE_VM_FAILED).c_str(),
                       loadText(IDS_REASON_NOMEM).c_str()),
            std::string("JNI exception: failed to create the Java VM\nReason: not enough memory.\n"));
   test::setContext("203 with an empty reason");
-  CHECK_EQ(formatText(IDS_JNI_EXCEPTION_REASON, loadText(IDS_CREATE_VM_FAILED).c_str(), ""),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON), loadText(IDS_CREATE_VM_FAILED).c_str(), ""),
            std::string("JNI exception: failed to create the Java VM\nReason: .\n"));
   test::setContext("202 with 212 and 127");
-  CHECK_EQ(formatText(IDS_WINDOWS_EXCEPTION, loadText(IDS_NO_CREATE_JAVA_VM).c_str(), 127),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_WINDOWS_EXCEPTION), loadText(IDS_NO_CREATE_JAVA_VM).c_str(), 127),
            std::string("Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"));
   test::setContext("202 with 208 and 5");
-  CHECK_EQ(formatText(IDS_WINDOWS_EXCEPTION, loadText(IDS_MODULE_PATH_FAILED).c_str(), 5),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_WINDOWS_EXCEPTION), loadText(IDS_MODULE_PATH_FAILED).c_str(), 5),
            std::string("Windows exception: failed to get the module path (errno = 5).\n"));
   test::setContext("215 with a class name");
-  CHECK_EQ(formatText(IDS_MAIN_CLASS_NOT_FOUND, "com/example/App"),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_MAIN_CLASS_NOT_FOUND), "com/example/App"),
            std::string("Could not find the main class com/example/App.\n"));
   test::setContext("211 with a class name");
-  CHECK_EQ(formatText(IDS_MAIN_CLASS_LOAD_FAILED, "com/example/App"),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_MAIN_CLASS_LOAD_FAILED), "com/example/App"),
            std::string("Failed to load Main Class: com/example/App.\n"));
   test::setContext("207 keeps the double space");
-  CHECK_EQ(formatText(IDS_JRE_NOT_FOUND, "minimum version 1.5"),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND), "minimum version 1.5"),
            std::string("The Java Runtime Environment (JRE) was not found. Please  download and "
                        "install a JRE (minimum version 1.5) from:"));
   test::setContext("206 keeps the double space");
-  CHECK_EQ(formatText(IDS_JRE_NOT_FOUND_SERVER, "latest version"),
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND_SERVER), "latest version"),
            std::string("The Java Runtime Environment (JRE) was not found. Please  download and "
                        "install a JRE with a server JVM (latest version) from:"));
   test::setContext("221 with two versions");
-  CHECK_EQ(formatText(IDS_VERSION_RANGE, "1.6", "1.6"), std::string("version between 1.6 and 1.6"));
+  CHECK_EQ(formatText(TEXT_FORMAT(IDS_VERSION_RANGE), "1.6", "1.6"), std::string("version between 1.6 and 1.6"));
   test::setContext("missing id formats to nothing");
-  CHECK_EQ(formatText(999, "x"), std::string());
+  CHECK_EQ(formatText(999, "%s", "x"), std::string());
 
   test::setContext("222 with a path too long for the buffer");
   const std::string path = "C:\\" + std::string(1100, 'd') + "\\jvm.dll";
-  const std::string cut = formatText(IDS_JVM_LOAD_FAILED, path.c_str(), 126);
+  const std::string cut = formatText(TEXT_FORMAT(IDS_JVM_LOAD_FAILED), path.c_str(), 126);
   CHECK_EQ(cut.size(), static_cast<std::size_t>(1023));
   CHECK_EQ(cut, ("Failed to load Java VM library: " + path).substr(0, 1023));
 }

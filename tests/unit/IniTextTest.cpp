@@ -1,6 +1,6 @@
 #include <string>
 
-#include "config/IniText.h"
+#include "os/IniText.h"
 #include "tests/unit/Test.h"
 
 namespace {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "launcher/Launcher.h"
+#include "os/Path.h"
 #include "os/Process.h"
 #include "tests/unit/Test.h"
 #include "vm/OptionText.h"
@@ -76,9 +77,9 @@ TEST_CASE(runtimeLibraryFolder_isTheHomesLib) {
 }
 
 TEST_CASE(folderOf_keepsTheTrailingSeparator) {
-  CHECK_EQ(folderOf(path("C:\\apps\\demo\\demo.exe")), path("C:\\apps\\demo\\"));
-  CHECK_EQ(folderOf(path("\\demo")), path("\\"));
-  CHECK_EQ(folderOf("demo.exe"), std::string());
+  CHECK_EQ(os::folderOf(path("C:\\apps\\demo\\demo.exe")), path("C:\\apps\\demo\\"));
+  CHECK_EQ(os::folderOf(path("\\demo")), path("\\"));
+  CHECK_EQ(os::folderOf("demo.exe"), std::string());
 }
 
 TEST_CASE(splitVmParameters_spacesOutsideQuotesSeparate) {
@@ -307,7 +308,7 @@ TEST_CASE(prepareEnvironment_setsTheVariablesAndTheLibraryPathOption) {
   std::string program;
   unsigned long error = 0;
   CHECK(os::modulePath(program, error));
-  const std::string ownFolder = folderOf(program);
+  const std::string ownFolder = os::folderOf(program);
 
   struct Row {
     const char* label;

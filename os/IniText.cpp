@@ -1,7 +1,8 @@
-#include "config/IniText.h"
+#include "os/IniText.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "os/Text.h"
 
 namespace {
 
@@ -26,16 +27,6 @@ std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
 std::string requestedName(const char* name) {
   const std::string text = name;
   return trim(text, 0, text.size());
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Lines end at LF, CR LF or a lone CR. A UTF-8 byte-order mark before the first line is not
@@ -114,12 +105,12 @@ bool findIniValue(const std::string& text, const char* section, const char* key,
     if (sectionName(text, line, name)) {
       // Only the first section of a name counts.
       if (inSection) return false;
-      inSection = !sectionSeen && sameName(name, wantedSection);
+      inSection = !sectionSeen && os::equalsIgnoringCase(name, wantedSection);
       sectionSeen = sectionSeen || inSection;
       continue;
     }
     Entry found;
-    if (inSection && entry(text, line, found) && sameName(found.key, wantedKey)) {
+    if (inSection && entry(text, line, found) && os::equalsIgnoringCase(found.key, wantedKey)) {
       value = found.hasValue ? trim(text, found.valueBegin, line.end) : std::string();
       if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
         value = value.substr(1, value.size() - 2);
@@ -144,7 +135,7 @@ std::string setIniValue(const std::string& text, const char* section, const char
     std::string name;
     if (sectionName(text, line, name)) {
       if (inSection) break;
-      inSection = !sectionSeen && sameName(name, wantedSection);
+      inSection = !sectionSeen && os::equalsIgnoringCase(name, wantedSection);
       sectionSeen = sectionSeen || inSection;
       if (inSection) insertAt = line.next;
       continue;
@@ -152,7 +143,7 @@ std::string setIniValue(const std::string& text, const char* section, const char
     if (!inSection) continue;
     Entry found;
     if (entry(text, line, found)) {
-      if (sameName(found.key, wantedKey)) {
+      if (os::equalsIgnoringCase(found.key, wantedKey)) {
         if (!found.hasValue) {
           std::size_t keyEnd = line.end;
           while (keyEnd > line.begin && isBlank(text[keyEnd - 1])) --keyEnd;

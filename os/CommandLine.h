@@ -1,5 +1,5 @@
-#ifndef LAUNCHER_COMMANDLINE_H
-#define LAUNCHER_COMMANDLINE_H
+#ifndef OS_COMMANDLINE_H
+#define OS_COMMANDLINE_H
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#ifndef CONFIG_INITEXT_H
-#define CONFIG_INITEXT_H
+#ifndef OS_INITEXT_H
+#define OS_INITEXT_H
 
 // INI text with the observable rules of the Windows profile functions, for systems without them:
 // sections in brackets, key=value lines, section and key names compared without regard to case,

@@ -1,4 +1,4 @@
-#include "launcher/CommandLine.h"
+#include "os/CommandLine.h"
 
 namespace {
 
