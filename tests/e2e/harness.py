@@ -10,17 +10,21 @@ Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, 
 import hashlib
 import json
 import os
+import re
 import shutil
 import signal
 import struct
 import subprocess
 import tempfile
 import time
+import unittest
 import zlib
 from pathlib import Path
 
 __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build', 'win32_build', 'make_app',
-           'run_linux', 'Result', 'Wine', 'WineError', 'bmp_to_png', 'SCREENSHOT_DIR']
+           'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png', 'SCREENSHOT_DIR',
+           'text', 'app_ini', 'read_lines', 'traced', 'wait_for', 'read_log', 'log_field',
+           'unescape_log', 'secondary_calls']
 
 SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
 BUILD_DIR = Path(os.environ.get('BUILD_DIR') or SOURCE_DIR / 'build' / 'linux')
@@ -477,3 +481,102 @@ def tree_state(folder):
             key = str(path.relative_to(folder))
             state[key] = hashlib.sha256(path.read_bytes()).hexdigest() if path.is_file() else 'dir'
     return state
+
+
+# -- the launcher's own texts, INI files, traces and the VM double's log ----------------------------
+
+def _string_table():
+    table = {}
+    source = (SOURCE_DIR / 'resources' / 'strings.def').read_text(encoding='utf-8')
+    for number, name, literal in re.findall(r'STRING_ENTRY\((\d+), (\w+), ("(?:[^"\\]|\\.)*")\)',
+                                            source):
+        table[name] = (int(number), literal[1:-1].encode('latin-1').decode('unicode_escape'))
+    return table
+
+
+_STRINGS = None
+
+
+def text(name):
+    """The text of the string table entry named name in resources/strings.def, as shown."""
+    global _STRINGS
+    if _STRINGS is None:
+        _STRINGS = _string_table()
+    return _STRINGS[name][1]
+
+
+def app_ini(extra='', main='example.Main', classpath='app.jar', sections=''):
+    """An INI file with a main class and a class path: extra goes into [Java Runtime Environment],
+    sections after [Class Path]."""
+    return ('[Java Runtime Environment]\nMain Class=%s\n%s[Class Path]\nClass Path=%s\n%s'
+            % (main, extra, classpath, sections))
+
+
+def read_lines(path, encoding='utf-8'):
+    """The lines of a text file (a trace, a log); [] when it does not exist."""
+    path = Path(path)
+    return path.read_text(encoding=encoding, errors='replace').splitlines() if path.exists() else []
+
+
+def traced(lines, prefix):
+    """The rest of every line that starts with prefix."""
+    return [line[len(prefix):] for line in lines if line.startswith(prefix)]
+
+
+def wait_for(condition, what, timeout=60, interval=0.02):
+    """Polls condition until it holds; fails the test when it does not within timeout seconds."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if condition():
+            return
+        time.sleep(interval)
+    raise AssertionError('%s did not happen within %s s' % (what, timeout))
+
+
+def read_log(path):
+    """The event lines of the VM double's log."""
+    return read_lines(path, 'ascii')
+
+
+def log_field(events, prefix):
+    """The rest of the first event line that starts with prefix."""
+    for line in events:
+        if line.startswith(prefix):
+            return line[len(prefix):]
+    raise AssertionError('no %r in %r' % (prefix, events))
+
+
+def unescape_log(value):
+    """A text field of the VM double's log with its \\xNN escapes undone."""
+    return re.sub(r'\\x([0-9a-f]{2})', lambda m: chr(int(m.group(1), 16)), value)
+
+
+def secondary_calls(log):
+    """The argument lists of the secondaryMain calls in the VM double's log."""
+    out = []
+    for line in read_log(log):
+        m = re.match(r'secondaryMain call (\d+) ?(.*)$', line)
+        if m:
+            count, body = int(m.group(1)), unescape_log(m.group(2))
+            args = body.split('\x1f')[1:] if count else []
+            assert len(args) == count, line
+            out.append(args)
+    return out
+
+
+class WineCase(unittest.TestCase):
+    """A test class whose tests share one Wine prefix and display, named wine_label."""
+
+    wine_label = 'wine'
+
+    @classmethod
+    def setUpClass(cls):
+        launcher = win64_build() / 'launcher.exe'
+        if not launcher.exists():
+            raise AssertionError('%s is missing: build the win64 tree' % launcher)
+        cls.wine = Wine(cls.wine_label).__enter__()
+        cls.count = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.__exit__(None, None, None)

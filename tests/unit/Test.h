@@ -34,6 +34,9 @@ std::string show(const T&) {
 // Label of the current row of a table-driven test, shown with a failure.
 void setContext(const std::string& context);
 
+// Marks the running test as skipped, with the reason; the caller returns at once (use SKIP).
+void skip(const char* reason);
+
 }  // namespace test
 
 #define TEST_CONCAT2(a, b) a##b
@@ -43,6 +46,13 @@ void setContext(const std::string& context);
   static ::test::Registration TEST_CONCAT(registration_, name)(#name,            \
                                                                TEST_CONCAT(test_, name)); \
   static void TEST_CONCAT(test_, name)()
+
+// Ends the test as skipped: it could not run here, and says why instead of passing silently.
+#define SKIP(reason)        \
+  do {                      \
+    ::test::skip(reason);   \
+    return;                 \
+  } while (0)
 
 #define CHECK(condition)                                            \
   do {                                                              \

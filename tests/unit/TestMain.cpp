@@ -21,6 +21,7 @@ std::vector<TestEntry>& registry() {
 
 int failuresInTest = 0;
 std::string context;
+const char* skippedBecause = nullptr;
 
 }  // namespace
 
@@ -29,6 +30,8 @@ Registration::Registration(const char* name, TestFunction function) {
 }
 
 void setContext(const std::string& text) { context = text; }
+
+void skip(const char* reason) { skippedBecause = reason; }
 
 void fail(const char* file, int line, const std::string& message) {
   ++failuresInTest;
@@ -54,19 +57,24 @@ int main(int argc, char** argv) {
   const char* filter = argc > 1 ? argv[1] : nullptr;
   int passed = 0;
   int failed = 0;
+  int skipped = 0;
   for (const test::TestEntry& entry : test::registry()) {
     if (filter != nullptr && std::strstr(entry.name, filter) == nullptr) continue;
     test::failuresInTest = 0;
     test::context.clear();
+    test::skippedBecause = nullptr;
     entry.function();
-    if (test::failuresInTest == 0) {
-      ++passed;
-    } else {
+    if (test::failuresInTest != 0) {
       ++failed;
       std::printf("FAILED %s\n", entry.name);
+    } else if (test::skippedBecause != nullptr) {
+      ++skipped;
+      std::printf("SKIPPED %s: %s\n", entry.name, test::skippedBecause);
+    } else {
+      ++passed;
     }
   }
-  std::printf("%d passed, %d failed\n", passed, failed);
+  std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
   std::fflush(stdout);
   return failed == 0 && passed > 0 ? 0 : 1;
 }

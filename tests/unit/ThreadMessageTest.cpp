@@ -1,5 +1,8 @@
 // Thread messages between the launcher processes of one program: who may reach a thread's queue.
 
+#include <atomic>
+
+#include "os/Thread.h"
 #include "os/ThreadMessage.h"
 #include "tests/unit/Test.h"
 
@@ -31,12 +34,50 @@ TEST_CASE(thread_message_reaches_the_queue_of_its_thread_only) {
   CHECK(!queue.peek(got));
 }
 
+namespace {
+
+struct Receiver {
+  std::string scope;
+  std::atomic<bool> ready{false};
+  std::uint32_t ownId = 0;
+  std::uintptr_t received = 0;
+};
+
+unsigned long receiveOne(void* argument) {
+  Receiver& receiver = *static_cast<Receiver*>(argument);
+  os::MessageQueue queue;
+  if (!queue.open(receiver.scope)) return 1;
+  receiver.ownId = os::currentThreadId();
+  receiver.ready.store(true);
+  os::ThreadMessage message;
+  if (!queue.get(message)) return 2;
+  receiver.received = message.wParam;
+  return 0;
+}
+
+}  // namespace
+
+// The id a started thread is known by is the one its messages are addressed to.
+TEST_CASE(thread_message_posted_to_a_started_threads_id_arrives) {
+  Receiver receiver;
+  receiver.scope = "unit-thread-id-scope";
+  os::Thread thread;
+  CHECK(thread.start(0, receiveOne, &receiver));
+  CHECK(thread.id() != 0);
+  while (!receiver.ready.load()) os::sleepMilliseconds(1);
+  CHECK_EQ(thread.id(), receiver.ownId);
+  CHECK(os::postThreadMessage(receiver.scope, thread.id(), messageOf(0x8103, 42)));
+  CHECK(thread.waitFor(10000));
+  CHECK_EQ(thread.wait(), 0ul);
+  CHECK_EQ(static_cast<unsigned long>(receiver.received), 42ul);
+}
+
 #ifndef _WIN32
 // Any user of the machine can address a thread's channel by its name; only messages sent by the
 // queue's own user may count, or another user could make the first instance serve a forged
 // request, or end a waiting second start with a forged reply.
 TEST_CASE(thread_message_from_another_user_is_not_received) {
-  if (geteuid() != 0) return;  // switching to another user needs root
+  if (geteuid() != 0) SKIP("switching to another user needs root");
   const std::string scope = "unit-thread-message-users";
   os::MessageQueue queue;
   CHECK(queue.open(scope));

@@ -6,19 +6,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux, tree_state
+from harness import BUILD_DIR, make_app, read_lines, run_linux, text, traced, tree_state
 
 LAUNCHER = BUILD_DIR / 'launcher'
-NO_MAIN_CLASS = 'Main class was not specified in INI file.\n'
-
-
-def trace_lines(path):
-    return path.read_text(encoding='utf-8', errors='replace').splitlines() if path.exists() else []
-
-
-def traced(lines, prefix):
-    """The values of the trace lines that start with prefix."""
-    return [line[len(prefix):] for line in lines if line.startswith(prefix)]
+NO_MAIN_CLASS = text('IDS_NO_MAIN_CLASS') + '\n'
 
 
 class Foundation(unittest.TestCase):
@@ -45,7 +36,7 @@ class Foundation(unittest.TestCase):
         run_env['QL_LAUNCHER_TRACE'] = str(trace)
         run_env.update(env or {})
         result = run_linux(exe, [], env=run_env, cwd=self.root, timeout=60)
-        return result, trace_lines(trace)
+        return result, read_lines(trace)
 
     def assert_main_class_error(self, result, context):
         self.assertEqual(result.stderr, NO_MAIN_CLASS, '%s: standard error was %r' % (context, result.stderr))

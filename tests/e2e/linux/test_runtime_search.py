@@ -7,18 +7,13 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux
+from harness import BUILD_DIR, app_ini as ini, make_app, run_linux
 
 LAUNCHER = BUILD_DIR / 'launcher'
 OPENJDK17 = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 
 # No installed runtime is as old as 1.0, so this maximum keeps /usr/lib/jvm out of a test.
 NOTHING_INSTALLED = 'Maximum Version=1.0\n'
-
-
-def ini(extra=''):
-    return ('[Java Runtime Environment]\nMain Class=example.Main\n' + extra +
-            '[Class Path]\nClass Path=app.jar\n')
 
 
 def runtime(home, *libraries, release=None, javac=False, marker=True):
@@ -199,8 +194,11 @@ class RuntimeSearchTest(unittest.TestCase):
             with self.subTest(setting=setting):
                 self.assertEqual(self.chosen(self.tmp / ('app%d' % number), ini(setting)), expected)
         # The link java-1.17.0-openjdk-amd64 is the same runtime and is not listed twice.
-        sorted_lines = [l for l in self.last_trace if 'java-1.17.0-openjdk-amd64' in l]
-        self.assertEqual(sorted_lines, [])
+        with self.subTest(check='the link to the runtime counts once'):
+            if not (OPENJDK17.parent / 'java-1.17.0-openjdk-amd64').is_symlink():
+                self.skipTest('no link java-1.17.0-openjdk-amd64 to OpenJDK 17 on this machine')
+            sorted_lines = [l for l in self.last_trace if 'java-1.17.0-openjdk-amd64' in l]
+            self.assertEqual(sorted_lines, [])
         # OpenJDK 17 is a JDK: a search for JREs only does not take it.
         self.assertEqual(self.chosen(self.tmp / 'jre-only',
                                      ini('Maximum Version=17.9\nJVM Source=only_JRE\n')), 'none')

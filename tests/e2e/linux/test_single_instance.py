@@ -10,7 +10,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux
+from harness import BUILD_DIR, make_app, run_linux, wait_for
 
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 LAUNCHER = BUILD_DIR / 'launcher'
@@ -141,13 +141,9 @@ class SingleInstanceTest(unittest.TestCase):
                           'main of %s' % exe)
         return process
 
-    def wait_for(self, condition, what, timeout=60):
-        end = time.time() + timeout
-        while time.time() < end:
-            if condition():
-                return
-            time.sleep(0.02)
-        self.fail('%s did not happen within %s s' % (what, timeout))
+    @staticmethod
+    def wait_for(condition, what, timeout=60):
+        wait_for(condition, what, timeout)
 
     def stop(self, exe, process, code=0):
         (exe.parent / 'stop').write_text(str(code))

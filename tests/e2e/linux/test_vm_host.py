@@ -1,7 +1,6 @@
 """The VM host on Linux: the real OpenJDK 17 runs sample applications inside the launcher; the VM
 library test double stands in where a real VM cannot be made to fail."""
 
-import os
 import re
 import shutil
 import subprocess
@@ -10,7 +9,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux
+from harness import BUILD_DIR, app_ini, make_app, run_linux, text
 
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 LAUNCHER = BUILD_DIR / 'launcher'
@@ -87,13 +86,6 @@ public class Samples {
 }
 '''
 
-RUNTIME = '''[Java Runtime Environment]
-JRE Path={jre}
-Main Class={main}
-{extra}
-[Class Path]
-Class Path={classpath}
-'''
 
 
 class VmHostWithRealJvm(unittest.TestCase):
@@ -115,8 +107,8 @@ class VmHostWithRealJvm(unittest.TestCase):
     def app(self, main, extra='', classpath=None, jre=JDK):
         type(self).count += 1
         folder = self.root / ('app%d' % self.count)
-        ini = RUNTIME.format(jre=jre, main=main, extra=extra,
-                             classpath=self.classes if classpath is None else classpath)
+        ini = app_ini('JRE Path=%s\n%s\n' % (jre, extra), main=main,
+                      classpath=self.classes if classpath is None else classpath)
         return make_app(folder, LAUNCHER, ini)
 
     def run_app(self, exe, args=(), env=None, timeout=60):
@@ -280,7 +272,7 @@ class VmHostWithRealJvm(unittest.TestCase):
         exe = self.app('com.example.Samples$Report', classpath='', extra='Library Path=/opt/mylibs')
         result = self.run_app(exe)
         self.assertEqual(result.code, 255, result)
-        self.assertEqual(result.stderr, 'Java Class Path was not specified in INI file.\n')
+        self.assertEqual(result.stderr, text('IDS_NO_CLASS_PATH') + '\n')
         trace = (exe.parent / 'trace.txt').read_text()
         self.assertNotIn('JNI_CreateJavaVM', trace)
 
@@ -307,7 +299,7 @@ class VmHostWithDouble(unittest.TestCase):
     def launch(self, library, behaviour='', main='com.example.App', args=()):
         home = self.runtime(library)
         exe = make_app(home.parent / ('app%d' % self.count), LAUNCHER,
-                       RUNTIME.format(jre=home, main=main, extra='', classpath='app.jar'))
+                       app_ini('JRE Path=%s\n' % home, main=main))
         config = exe.parent / 'double.cfg'
         config.write_text(behaviour)
         log = exe.parent / 'double.log'

@@ -3,15 +3,12 @@ command line as the program sees it, and that a failed start writes nothing."""
 
 import unittest
 
-from harness import BUILD_DIR, Wine, make_app, tree_state
+from harness import BUILD_DIR, WineCase, make_app, text, tree_state
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
-NO_MAIN_CLASS = 'Main class was not specified in INI file.'
-NOT_FOUND = ('The Java Runtime Environment (JRE) was not found. Please  download and install '
-             'a JRE (%s) from:')
-NOT_FOUND_SERVER = ('The Java Runtime Environment (JRE) was not found. Please  download and '
-                    'install a JRE with a server JVM (%s) from:')
-
+NO_MAIN_CLASS = text('IDS_NO_MAIN_CLASS')
+NOT_FOUND = text('IDS_JRE_NOT_FOUND')
+NOT_FOUND_SERVER = text('IDS_JRE_NOT_FOUND_SERVER')
 
 
 def shown_texts(result):
@@ -23,17 +20,8 @@ def shown_texts(result):
     return texts
 
 
-class Foundation(unittest.TestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        if not LAUNCHER.exists():
-            raise AssertionError('%s is missing: build the win64 tree' % LAUNCHER)
-        cls.wine = Wine('foundation').__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.__exit__(None, None, None)
+class Foundation(WineCase):
+    wine_label = 'foundation'
 
     def app(self, folder, ini_text):
         return make_app(self.wine.workdir / folder, LAUNCHER, ini_text)

@@ -6,12 +6,11 @@ JAVA_HOME. Runtimes are folder trees with placeholder files; the choice is read 
 One Wine prefix per theme."""
 
 import re
-import shutil
 import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, Wine, make_app
+from harness import BUILD_DIR, WineCase, app_ini as ini, make_app
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
 
@@ -25,28 +24,21 @@ JROCKIT_JRE_KEY = r'Software\JRockit\Java Runtime Environment'
 JROCKIT_JDK_KEY = r'Software\JRockit\Java Development Kit'
 
 
-def ini(extra=''):
-    return ('[Java Runtime Environment]\nMain Class=example.Main\n' + extra +
-            '[Class Path]\nClass Path=app.jar\n')
-
-
-class Theme(unittest.TestCase):
+class Theme(WineCase):
     """One prefix for the class; every test starts without any runtime registered."""
 
     label = 'runtime'
 
     @classmethod
     def setUpClass(cls):
-        assert LAUNCHER.exists(), LAUNCHER
+        cls.wine_label = 'runtime-search-' + cls.label
+        super().setUpClass()
         cls._tmp = tempfile.TemporaryDirectory(prefix='rts-%s-' % cls.label)
         cls.tmp = Path(cls._tmp.name)
-        cls.wine = Wine('runtime-search-' + cls.label)
-        cls.wine.__enter__()
-        cls.count = 0
 
     @classmethod
     def tearDownClass(cls):
-        cls.wine.__exit__(None, None, None)
+        super().tearDownClass()
         cls._tmp.cleanup()
 
     def setUp(self):

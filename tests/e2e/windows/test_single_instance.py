@@ -2,12 +2,11 @@
 double: a second start of the same program hands its arguments to the running first one through
 the named block and the registered message, and ends with its answer."""
 
-import re
 import shutil
 import time
 import unittest
 
-from harness import BUILD_DIR, Wine, make_app
+from harness import BUILD_DIR, WineCase, make_app, secondary_calls, wait_for
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
 DOUBLE_DIR = BUILD_DIR / 'vmdouble'
@@ -22,35 +21,11 @@ Class Path=app.jar
 '''
 
 
-def unescape(text):
-    return re.sub(r'\\x([0-9a-f]{2})', lambda m: chr(int(m.group(1), 16)), text)
+calls = secondary_calls
 
 
-def calls(log):
-    """The argument lists of the secondaryMain calls in the VM double's log."""
-    out = []
-    if not log.exists():
-        return out
-    for line in log.read_text('ascii').splitlines():
-        m = re.match(r'secondaryMain call (\d+) ?(.*)$', line)
-        if m:
-            count, body = int(m.group(1)), unescape(m.group(2))
-            args = body.split('\x1f')[1:] if count else []
-            assert len(args) == count, line
-            out.append(args)
-    return out
-
-
-class SingleInstanceUnderWine(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        assert LAUNCHER.exists(), LAUNCHER
-        cls.wine = Wine('single-instance').__enter__()
-        cls.count = 0
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.__exit__(None, None, None)
+class SingleInstanceUnderWine(WineCase):
+    wine_label = 'single-instance'
 
     def setUp(self):
         self.running = []
@@ -85,13 +60,9 @@ class SingleInstanceUnderWine(unittest.TestCase):
                 'VMDOUBLE_LOG': self.wine.winpath(root / log),
                 'QL_LAUNCHER_TRACE': self.wine.winpath(root / trace)}
 
-    def wait_for(self, condition, what, timeout=60):
-        end = time.time() + timeout
-        while time.time() < end:
-            if condition():
-                return
-            time.sleep(0.05)
-        self.fail('%s did not happen within %s s' % (what, timeout))
+    @staticmethod
+    def wait_for(condition, what, timeout=60):
+        wait_for(condition, what, timeout, interval=0.05)
 
     def start_first(self, exe, root, args=('first',), wait_main=True, log='double.log'):
         run = self.wine.start(exe, args=list(args), env=self.env(root, log), timeout=180,

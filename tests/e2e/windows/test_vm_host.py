@@ -7,42 +7,17 @@ import shutil
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, Wine, make_app
+from harness import BUILD_DIR, WineCase, app_ini, log_field, make_app, read_log, text
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
 DOUBLE_DIR = BUILD_DIR / 'vmdouble'
 MiB = 1024 * 1024
 
-INI = '''[Java Runtime Environment]
-JRE Path={jre}
-Main Class={main}
-{extra}
-[Class Path]
-Class Path={classpath}
-{application}'''
+field = log_field
 
 
-def read_log(path):
-    return path.read_text(encoding='ascii').splitlines() if path.exists() else []
-
-
-def field(events, prefix):
-    """The rest of the first event line that starts with prefix."""
-    for line in events:
-        if line.startswith(prefix):
-            return line[len(prefix):]
-    raise AssertionError('no %r in %r' % (prefix, events))
-
-
-class VmHostUnderWine(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = Wine('vmhost').__enter__()
-        cls.count = 0
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.__exit__(None, None, None)
+class VmHostUnderWine(WineCase):
+    wine_label = 'vmhost'
 
     def launch(self, behaviour='main=com/example/App\n', extra='', application='',
                main='com.example.App', classpath='lib\\app.jar', library=None, args=None,
@@ -55,8 +30,8 @@ class VmHostUnderWine(unittest.TestCase):
         home = root / 'rt'
         (home / 'bin' / vm_kind).mkdir(parents=True)
         shutil.copy2(library or DOUBLE_DIR / 'jvm.dll', home / 'bin' / vm_kind / 'jvm.dll')
-        ini = INI.format(jre=self.wine.winpath(home), main=main, extra=extra,
-                         classpath=classpath, application=application)
+        ini = app_ini('JRE Path=%s\n%s\n' % (self.wine.winpath(home), extra), main=main,
+                      classpath=classpath, sections=application)
         exe = make_app(root / 'app', LAUNCHER, ini)
         config = root / 'double.cfg'
         config.write_text(behaviour)
@@ -198,7 +173,7 @@ class VmHostUnderWine(unittest.TestCase):
     def test_empty_class_path(self):
         result, events, _, _ = self.launch(classpath='', extra='Library Path=C:\\mylibs')
         self.assertEqual(result.code, -1, result)
-        self.assertEqual(result.boxes, ['Java Class Path was not specified in INI file.'])
+        self.assertEqual(result.boxes, [text('IDS_NO_CLASS_PATH')])
         self.assertFalse(any(line.startswith('CreateJavaVM') for line in events), events)
 
     # -- redirection, arguments, exit codes ---------------------------------------------------
