@@ -7,6 +7,7 @@
 
 namespace {
 
+// Opened at the first trace call and closed at process exit.
 struct TraceFile {
   FILE* file = nullptr;
   TraceFile() {
@@ -16,6 +17,8 @@ struct TraceFile {
   ~TraceFile() {
     if (file != nullptr) std::fclose(file);
   }
+  TraceFile(const TraceFile&) = delete;
+  TraceFile& operator=(const TraceFile&) = delete;
 };
 
 TraceFile& traceFile() {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "os/RuntimeLayout.h"
+#include "os/posix/Handles.h"
 
 namespace os {
 
@@ -58,13 +59,12 @@ const char* installedRuntimesFolder() { return "/usr/lib/jvm"; }
 
 StringArray listRuntimeFolders(const std::string& root) {
   StringArray names;
-  if (DIR* dir = opendir(root.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
+  if (const UniqueDirectory dir{opendir(root.c_str())}) {
+    while (const dirent* entry = readdir(dir.get())) {
       const std::string name = entry->d_name;
       if (name.empty() || name[0] == '.') continue;  // ".", ".." and the hidden .jinfo files
       names.push_back(name);
     }
-    closedir(dir);
   }
   std::sort(names.begin(), names.end());
 

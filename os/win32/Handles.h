@@ -14,103 +14,48 @@ namespace os {
 
 namespace traits {
 
-// Kernel objects whose "none" is null: threads, processes, mappings, mutexes, events.
-struct KernelHandle {
-  using Handle = HANDLE;
+// A handle kind whose "none" is null and which the system function Close gives back.
+template <typename H, auto Close>
+struct NullIsNone {
+  using Handle = H;
   static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { CloseHandle(handle); }
+  static void close(Handle handle) noexcept { Close(handle); }
 };
 
-// CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
-struct FileHandle {
-  using Handle = HANDLE;
-  static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(Handle handle) noexcept { CloseHandle(handle); }
-};
-
-struct FindHandle {
+// CreateFile and FindFirstFile report failure as INVALID_HANDLE_VALUE, not null.
+template <auto Close>
+struct InvalidValueIsNone {
   using Handle = HANDLE;
   static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(Handle handle) noexcept { FindClose(handle); }
+  static void close(Handle handle) noexcept { Close(handle); }
 };
 
-struct RegistryKey {
-  using Handle = HKEY;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { RegCloseKey(handle); }
-};
-
-struct MappedView {
-  using Handle = void*;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { UnmapViewOfFile(handle); }
-};
-
-// Fonts, bitmaps, brushes: every GDI object that DeleteObject frees.
-template <typename T>
-struct GdiObject {
-  using Handle = T;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { DeleteObject(handle); }
-};
-
-struct MemoryDc {
-  using Handle = HDC;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { DeleteDC(handle); }
-};
-
-// A cursor made by CreateCursor; one from LoadCursor is shared and never destroyed.
-struct CreatedCursor {
-  using Handle = HCURSOR;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { DestroyCursor(handle); }
-};
-
-struct CreatedIcon {
-  using Handle = HICON;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { DestroyIcon(handle); }
-};
-
-// Only for windows the owner's own thread destroys.
-struct Window {
-  using Handle = HWND;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { DestroyWindow(handle); }
-};
-
-struct GlobalMemory {
-  using Handle = HGLOBAL;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { GlobalFree(handle); }
-};
-
-// Memory the shell hands out, such as the item id list of SHBrowseForFolder.
-template <typename T>
-struct TaskMemory {
-  using Handle = T*;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle handle) noexcept { CoTaskMemFree(handle); }
-};
+inline void deleteGdiObject(HGDIOBJ object) noexcept { DeleteObject(object); }
+inline void freeTaskMemory(void* memory) noexcept { CoTaskMemFree(memory); }
 
 }  // namespace traits
 
-using UniqueHandle = UniqueResource<traits::KernelHandle>;
-using UniqueFileHandle = UniqueResource<traits::FileHandle>;
-using UniqueFindHandle = UniqueResource<traits::FindHandle>;
-using UniqueRegistryKey = UniqueResource<traits::RegistryKey>;
-using UniqueMappedView = UniqueResource<traits::MappedView>;
-using UniqueFont = UniqueResource<traits::GdiObject<HFONT>>;
-using UniqueBitmap = UniqueResource<traits::GdiObject<HBITMAP>>;
-using UniqueBrush = UniqueResource<traits::GdiObject<HBRUSH>>;
-using UniqueMemoryDc = UniqueResource<traits::MemoryDc>;
-using UniqueCursor = UniqueResource<traits::CreatedCursor>;
-using UniqueIcon = UniqueResource<traits::CreatedIcon>;
-using UniqueWindow = UniqueResource<traits::Window>;
-using UniqueGlobalMemory = UniqueResource<traits::GlobalMemory>;
+// Kernel objects whose "none" is null: threads, processes, mappings, mutexes, events.
+using UniqueHandle = UniqueResource<traits::NullIsNone<HANDLE, &CloseHandle>>;
+using UniqueFileHandle = UniqueResource<traits::InvalidValueIsNone<&CloseHandle>>;
+using UniqueFindHandle = UniqueResource<traits::InvalidValueIsNone<&FindClose>>;
+using UniqueRegistryKey = UniqueResource<traits::NullIsNone<HKEY, &RegCloseKey>>;
+using UniqueMappedView = UniqueResource<traits::NullIsNone<void*, &UnmapViewOfFile>>;
+// Fonts, bitmaps, brushes: every GDI object that DeleteObject frees.
+using UniqueFont = UniqueResource<traits::NullIsNone<HFONT, &traits::deleteGdiObject>>;
+using UniqueBitmap = UniqueResource<traits::NullIsNone<HBITMAP, &traits::deleteGdiObject>>;
+using UniqueBrush = UniqueResource<traits::NullIsNone<HBRUSH, &traits::deleteGdiObject>>;
+using UniqueMemoryDc = UniqueResource<traits::NullIsNone<HDC, &DeleteDC>>;
+// A cursor or icon made by CreateCursor/CreateIconIndirect; LoadCursor's and LoadIcon's are shared
+// and never destroyed.
+using UniqueCursor = UniqueResource<traits::NullIsNone<HCURSOR, &DestroyCursor>>;
+using UniqueIcon = UniqueResource<traits::NullIsNone<HICON, &DestroyIcon>>;
+// Only for windows the owner's own thread destroys.
+using UniqueWindow = UniqueResource<traits::NullIsNone<HWND, &DestroyWindow>>;
+using UniqueGlobalMemory = UniqueResource<traits::NullIsNone<HGLOBAL, &GlobalFree>>;
+// Memory the shell hands out, such as the item id list of SHBrowseForFolder.
 template <typename T>
-using UniqueTaskMemory = UniqueResource<traits::TaskMemory<T>>;
+using UniqueTaskMemory = UniqueResource<traits::NullIsNone<T*, &traits::freeTaskMemory>>;
 
 // The device context of a window (GetDC), released with that window (ReleaseDC).
 class WindowDc {
