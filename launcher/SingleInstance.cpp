@@ -74,10 +74,21 @@ struct Request {
   std::uint32_t messageId;
 };
 
+// Each separator becomes "_", as it always has, so that the name of a path without an underscore
+// never changes. An underscore becomes "_" and a character that never follows a separator in a
+// program path, so x/y/app and x_y/app no longer share a block.
 std::string blockName(const std::string& programPath) {
-  std::string name = programPath;
-  for (char& c : name) {
-    if (c == os::kPathSeparator) c = '_';
+  std::string name;
+  name.reserve(programPath.size());
+  for (char c : programPath) {
+    if (c == os::kPathSeparator) {
+      name += '_';
+    } else if (c == '_') {
+      name += '_';
+      name += os::kNeverAfterSeparator;
+    } else {
+      name += c;
+    }
   }
   return name;
 }
@@ -163,7 +174,7 @@ unsigned long listenerThreadMain(void* argument) {
   State& s = launcher.singleInstanceState;
   os::MessageQueue queue;
   if (!queue.open(s.name)) {
-    trace("single instance: the listener cannot receive messages");
+    trace("single instance: the listener cannot receive messages: %s", queue.failure().c_str());
     s.listenerRunning.store(false);
     return 1;
   }
@@ -264,7 +275,7 @@ bool handOver(Launcher& launcher) {
   }
   // Replies can come at any time after the request: the queue must exist before it is posted.
   if (!s.queue.open(s.name)) {
-    trace("single instance: this thread cannot receive messages");
+    trace("single instance: this thread cannot receive messages: %s", s.queue.failure().c_str());
     return false;
   }
 
@@ -338,7 +349,8 @@ bool setupSingleInstance(Launcher& launcher) {
 
   bool createdNew = false;
   if (!launcher.sharedMapping.createOrOpen(s.name, kBlockSize, createdNew)) {
-    turnOff(launcher, "the block cannot be created");
+    const std::string why = "the block cannot be created: " + launcher.sharedMapping.failure();
+    turnOff(launcher, why.c_str());
     return true;
   }
   launcher.isFirstInstance = createdNew;
@@ -353,7 +365,6 @@ bool setupSingleInstance(Launcher& launcher) {
 
 std::int32_t waitForFirstInstance(Launcher& launcher) {
   State& s = launcher.singleInstanceState;
-  os::ThreadMessage message;
   for (;;) {
     // A reply may have come with the copy notice already.
     drainMessages(s);

@@ -54,8 +54,10 @@ bool fileExists(const std::string& path);
 // Creates one folder; failures (for instance because it exists) are the caller's to ignore.
 bool createDirectory(const std::string& path);
 
-enum class FileRead { Read, Absent, Failed };
-// The file's bytes, at most maxBytes of them. Absent when there is no such file.
+enum class FileRead { Read, Absent, NotAFile, Failed };
+// The file's bytes, at most maxBytes of them. Absent when there is no such file; NotAFile when the
+// path names something other than a regular file (a folder, a pipe, a device), which is never
+// opened for reading: a pipe would block, a device may never end.
 FileRead readFile(const std::string& path, std::string& text, std::size_t maxBytes);
 
 // The folder that holds per-user settings: APPDATA on Windows; XDG_CONFIG_HOME, else ~/.config, on

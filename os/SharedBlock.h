@@ -5,9 +5,9 @@
 // that serialises the second starts' use of it.
 //
 // Windows: a file mapping on the paging file; the system removes it when its last user closes it.
-// POSIX: a shared-memory object paired with a companion file whose record locks count the users,
-// so the last user removes both, and a block left behind by a crashed process is recognised as
-// stale (no live user holds it) and made anew.
+// POSIX: a file in a folder only the user can reach, paired with a companion file whose record
+// locks count the users, so the last user removes both, and a block left behind by a crashed
+// process is recognised as stale (no live user holds it) and made anew.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,8 +24,9 @@ class SharedMapping {
   SharedMapping& operator=(const SharedMapping&) = delete;
 
   // Creates the zero-filled block, or opens it when another process has created it already
-  // (createdNew then false). False when neither works.
+  // (createdNew then false). False when neither works; failure() then says why.
   bool createOrOpen(const std::string& name, std::size_t size, bool& createdNew);
+  const std::string& failure() const { return failure_; }
 
   // Maps the whole block for reading and writing; null on failure.
   unsigned char* map();
@@ -48,6 +49,7 @@ class SharedMapping {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::string failure_;
 };
 
 // A lock named across processes (Windows: a named mutex; POSIX: a record lock on the companion file

@@ -5,9 +5,9 @@
 // messages and another process's end together.
 //
 // Windows: registered window messages and the thread message queue. POSIX: each receiving thread
-// owns a datagram socket in the abstract namespace whose name is formed from a scope (the sender and
-// receiver agree on it) and the receiver's thread id; a datagram carries the message, wParam and
-// lParam.
+// owns a datagram socket in the user's private folder whose name is formed from a scope (the sender
+// and receiver agree on it) and the receiver's thread id; a datagram carries the message, wParam
+// and lParam.
 
 #include <cstdint>
 #include <memory>
@@ -44,8 +44,10 @@ class MessageQueue {
   MessageQueue(const MessageQueue&) = delete;
   MessageQueue& operator=(const MessageQueue&) = delete;
 
-  // From now on messages posted to this thread (within scope) are kept.
+  // From now on messages posted to this thread (within scope) are kept. False, with the reason in
+  // failure(), when the thread cannot receive.
   bool open(const std::string& scope);
+  const std::string& failure() const { return failure_; }
   void close();
   bool isOpen() const { return impl_ != nullptr; }
 
@@ -58,6 +60,7 @@ class MessageQueue {
   friend WaitResult waitForMessageOrExit(MessageQueue&, ProcessWatch*, int);
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::string failure_;
 };
 
 // False when the thread does not exist or cannot receive (POSIX: has no open queue in scope).

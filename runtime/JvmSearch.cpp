@@ -269,6 +269,12 @@ bool probeCandidate(const RegistrySource& source, const std::string& name,
     trace("  %s: passed over, no \"%s\"", origin.c_str(), source.valueName);
     return false;
   }
+  // An empty folder would become the root of the current drive, where any user may put a VM
+  // library: it names no runtime.
+  if (folder.empty()) {
+    trace("  %s: passed over, \"%s\" is empty", origin.c_str(), source.valueName);
+    return false;
+  }
   folder = os::withTrailingSeparator(folder);
   kind = source.kind;
   HomeRule rule = source.homeRule;

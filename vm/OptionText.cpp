@@ -98,16 +98,24 @@ StringArray splitVmParameters(const std::string& text) {
 }
 
 std::string unquote(const std::string& token) {
-  std::string text = token;
-  std::size_t open = text.find('"');
-  while (open != std::string::npos) {
-    std::size_t close = text.find('"', open + 1);
-    if (close == std::string::npos) break;
-    if (close + 1 < text.size() && text[close + 1] == '"') ++close;
-    const std::string inner = text.substr(open + 1, close - open - 1);
-    text = text.substr(0, open) + inner + text.substr(close + 1);
-    open = text.find('"', open + inner.size());
+  // One pass: each pair is dropped as it is met, and the search for the next opening quote goes on
+  // in the token from just after the closing one, which is where the text between the quotes ends
+  // once they are gone.
+  std::string text;
+  text.reserve(token.size());
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t open = token.find('"', from);
+    if (open == std::string::npos) break;
+    std::size_t close = token.find('"', open + 1);
+    if (close == std::string::npos) break;  // an unmatched quote stays
+    // "" ends the stretch on its second quote: the first stays as a literal.
+    if (close + 1 < token.size() && token[close + 1] == '"') ++close;
+    text.append(token, from, open - from);
+    text.append(token, open + 1, close - open - 1);
+    from = close + 1;
   }
+  text.append(token, from, std::string::npos);
   return text;
 }
 

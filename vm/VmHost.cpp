@@ -39,6 +39,7 @@ struct Jdk11InitArgs {
 static_assert(sizeof(void*) != 4 || sizeof(Jdk11InitArgs) == 72, "JDK1_1InitArgs is 72 bytes");
 
 constexpr const char* kCreateJavaVM = "JNI_CreateJavaVM";
+constexpr std::uint32_t kVmThreadStackFloor = 128 * 1024;
 constexpr const char* kGetDefaultJavaVMInitArgs = "JNI_GetDefaultJavaVMInitArgs";
 
 unsigned reasonTextId(jint result) {
@@ -245,9 +246,15 @@ std::uint32_t defaultThreadStackSize(Launcher& launcher) {
 
 std::uint32_t runVmThread(Launcher& launcher) {
   if (launcher.mainThreadStackSize == 0) launcher.mainThreadStackSize = defaultThreadStackSize(launcher);
-  trace("VM thread stack size: %u", static_cast<unsigned>(launcher.mainThreadStackSize));
+  // JNI_CreateJavaVM runs on this thread before it looks at -Xss: a stack of a few dozen KB
+  // overflows inside it without a word. With the floor the VM starts far enough to refuse the
+  // option itself, and a size it accepts is given as asked.
+  std::uint32_t stackSize = launcher.mainThreadStackSize;
+  if (stackSize != 0 && stackSize < kVmThreadStackFloor) stackSize = kVmThreadStackFloor;
+  trace("VM thread stack size: %u%s", static_cast<unsigned>(stackSize),
+        stackSize != launcher.mainThreadStackSize ? " (raised to the floor)" : "");
   os::Thread thread;
-  if (!thread.start(launcher.mainThreadStackSize, vmThreadMain, &launcher)) {
+  if (!thread.start(stackSize, vmThreadMain, &launcher)) {
     trace("VM thread not started; running on the first thread");
     return static_cast<std::uint32_t>(vmThreadMain(&launcher));
   }

@@ -1,8 +1,10 @@
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "os/Library.h"
 #include "os/posix/Handles.h"
@@ -12,6 +14,18 @@ namespace os {
 void* loadLibrary(const std::string& fullPath, LibraryError& error) {
   // A name without a slash would send dlopen through the library search path.
   const std::string path = fullPath.find('/') == std::string::npos ? "./" + fullPath : fullPath;
+  // dlopen would wait for a writer on a pipe: only a regular file is offered to it. Anything else
+  // fails as a missing file does.
+  {
+    const UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (!fd || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      const int code = fd ? ENOENT : errno;
+      error.code = static_cast<unsigned long>(code);
+      error.reason = fd ? "not a regular file" : std::strerror(code);
+      return nullptr;
+    }
+  }
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   if (library != nullptr) return library;
   const char* reason = dlerror();

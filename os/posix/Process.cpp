@@ -103,8 +103,12 @@ bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0777)
 
 FileRead readFile(const std::string& path, std::string& text, std::size_t maxBytes) {
   text.clear();
-  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK the open of a pipe waits for a writer.
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd) return errno == ENOENT ? FileRead::Absent : FileRead::Failed;
+  struct stat info;
+  if (fstat(fd.get(), &info) != 0) return FileRead::Failed;
+  if (!S_ISREG(info.st_mode)) return FileRead::NotAFile;
   char buffer[4096];
   while (text.size() < maxBytes) {
     const std::size_t wanted = maxBytes - text.size() < sizeof buffer ? maxBytes - text.size()

@@ -16,8 +16,8 @@ namespace os {
 
 namespace {
 
-// An INI file is read whole, however long.
-constexpr std::size_t kWholeFile = static_cast<std::size_t>(-1);
+// No INI file is this long: whatever lies beyond is not read, however far it goes.
+constexpr std::size_t kIniLimit = 16 * 1024 * 1024;
 
 bool writeAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
@@ -35,7 +35,7 @@ bool writeAll(int fd, const std::string& bytes) {
 std::string readProfileString(const std::string& path, const char* section, const char* key) {
   std::string text;
   std::string value;
-  if (readFile(path, text, kWholeFile) != FileRead::Read ||
+  if (readFile(path, text, kIniLimit) != FileRead::Read ||
       !findIniValue(text, section, key, value)) {
     return std::string();
   }
@@ -47,7 +47,9 @@ bool writeProfileString(const std::string& path, const char* section, const char
   // A file that exists but cannot be read is left alone: rewriting it from nothing would lose
   // every other setting in it.
   std::string text;
-  if (readFile(path, text, kWholeFile) == FileRead::Failed) return false;
+  // Nor is anything but a regular file replaced: a pipe or a device is not the user's settings.
+  const FileRead read = readFile(path, text, kIniLimit);
+  if (read == FileRead::Failed || read == FileRead::NotAFile) return false;
 
   // A link to the INI file stays a link: the file it names is the one rewritten.
   std::string target = path;

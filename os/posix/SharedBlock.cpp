@@ -1,6 +1,7 @@
-// The shared block on POSIX: a shared-memory object "/<name>" and a companion object
-// "/<name>.users" (both under /dev/shm on Linux). The companion carries open-file-description
-// record locks, which the system drops when their holder closes or dies:
+// The shared block on POSIX: a file "<name>.block" and a companion "<name>.users" in the user's
+// private folder (PrivateFolder.h), which no other user can enter, so nobody else can make, link or
+// hold them in our place. The companion carries open-file-description record locks, which the
+// system drops when their holder closes or dies:
 //   byte 0  gate: held while a process opens or closes the block, so those steps never interleave;
 //   byte 1  users: every process that has the block open holds a shared lock; whoever can take it
 //           exclusively is alone, so a block found then is stale (left by a crash) and is made anew,
@@ -21,6 +22,7 @@
 #include "os/SharedBlock.h"
 #include "os/Text.h"
 #include "os/posix/Handles.h"
+#include "os/posix/PrivateFolder.h"
 
 namespace os {
 
@@ -39,15 +41,33 @@ struct ExitRecord {
   std::int32_t code;
 };
 
-// Object names are one path component: long program paths are cut and made unique by a hash.
+// File names are one path component: a long program path is cut, and a name with a "/" (the
+// escape of an underscore in a program path) is replaced, and either is made unique by a hash.
 std::string objectName(const std::string& name, const char* suffix) {
   std::string base = name;
-  if (base.size() > 200) {
+  if (base.size() > 200 || base.find('/') != std::string::npos) {
     char hex[20];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a64(name)));
-    base = base.substr(0, 180) + "~" + hex;
+    base = base.substr(0, 180);
+    for (char& c : base) {
+      if (c == '/') c = '~';
+    }
+    base += std::string("~") + hex;
   }
-  return "/" + base + suffix;
+  return base + suffix;
+}
+
+struct ObjectPaths {
+  std::string block;
+  std::string companion;
+};
+
+bool objectPaths(const std::string& name, ObjectPaths& paths, std::string& why) {
+  std::string folder;
+  if (!posix::privateFolder(folder, why)) return false;
+  paths.block = folder + "/" + objectName(name, ".block");
+  paths.companion = folder + "/" + objectName(name, ".users");
+  return true;
 }
 
 bool lockByte(int fd, off_t byte, short type, bool wait) {
@@ -64,42 +84,45 @@ bool lockByte(int fd, off_t byte, short type, bool wait) {
   return result == 0;
 }
 
-bool sameFile(int fd, const std::string& objName) {
-  const UniqueFd again(shm_open(objName.c_str(), O_RDWR | O_CLOEXEC, 0));
-  if (!again) return false;
+bool sameFile(int fd, const std::string& path) {
   struct stat a, b;
-  return fstat(fd, &a) == 0 && fstat(again.get(), &b) == 0 && a.st_dev == b.st_dev &&
+  return fstat(fd, &a) == 0 && lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
          a.st_ino == b.st_ino;
 }
 
 // Opens the companion and takes its gate, making sure the gate belongs to the companion that is
 // still in place (a closer may have removed the one we opened while we waited).
-UniqueFd openCompanionGated(const std::string& companion) {
+UniqueFd openCompanionGated(const std::string& companion, std::string& why) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    UniqueFd fd(shm_open(companion.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd fd = posix::openPrivateFile(companion, O_RDWR | O_CREAT, why);
     if (!fd) return fd;
-    if (!lockByte(fd.get(), kGateByte, F_WRLCK, true)) return UniqueFd();
+    if (!lockByte(fd.get(), kGateByte, F_WRLCK, true)) {
+      why = companion + ": the gate cannot be taken";
+      return UniqueFd();
+    }
     if (sameFile(fd.get(), companion)) {
       struct stat st;
       if (fstat(fd.get(), &st) == 0 && st.st_size < kCompanionSize &&
           ftruncate(fd.get(), kCompanionSize) != 0) {
+        why = companion + ": cannot be sized";
         return UniqueFd();
       }
       return fd;
     }
   }
+  why = companion + ": replaced again and again";
   return UniqueFd();
 }
 
 // Gives up this process's use of the block; the last user removes the names. Dropping the
 // descriptor drops the gate and the users lock with it.
-void leaveBlock(UniqueFd& companion, const std::string& name) {
+void leaveBlock(UniqueFd& companion, const ObjectPaths& paths) {
   if (!companion) return;
   lockByte(companion.get(), kGateByte, F_WRLCK, true);
   lockByte(companion.get(), kUsersByte, F_UNLCK, false);
   if (lockByte(companion.get(), kUsersByte, F_WRLCK, false)) {
-    shm_unlink(objectName(name, "").c_str());
-    shm_unlink(objectName(name, ".users").c_str());
+    unlink(paths.block.c_str());
+    unlink(paths.companion.c_str());
   }
   companion.reset();
 }
@@ -107,7 +130,7 @@ void leaveBlock(UniqueFd& companion, const std::string& name) {
 }  // namespace
 
 struct SharedMapping::Impl {
-  std::string name;
+  ObjectPaths paths;
   std::size_t size = 0;
   UniqueFd block;
   UniqueFd companion;  // holds the shared users lock while the block is open
@@ -142,44 +165,46 @@ SharedMapping::~SharedMapping() { close(); }
 
 bool SharedMapping::createOrOpen(const std::string& name, std::size_t size, bool& createdNew) {
   close();
-  const std::string block = objectName(name, "");
-  const std::string companionName = objectName(name, ".users");
-  UniqueFd companion = openCompanionGated(companionName);
+  failure_.clear();
+  ObjectPaths paths;
+  if (!objectPaths(name, paths, failure_)) return false;
+  UniqueFd companion = openCompanionGated(paths.companion, failure_);
   if (!companion) return false;
-  // Coordination stays within one user, whose messages alone its threads receive: a block made by
-  // another user (reachable here only with root's rights) is not joined.
-  struct stat owner;
-  if (fstat(companion.get(), &owner) != 0 || owner.st_uid != geteuid()) return false;
 
   UniqueFd blockFd;
   bool created = false;
   if (lockByte(companion.get(), kUsersByte, F_WRLCK, false)) {
     // Nobody else uses it: whatever block exists was left by a process that died.
-    shm_unlink(block.c_str());
-    blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    unlink(paths.block.c_str());
+    blockFd = posix::openPrivateFile(paths.block, O_RDWR | O_CREAT | O_EXCL, failure_);
     created = true;
     const ExitRecord none = {0, 0, 0};
     if (pwrite(companion.get(), &none, sizeof none, kExitRecordOffset) != sizeof none) {
       // A stale record names a process id that is not ours, so it is harmless.
     }
   } else {
-    blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CLOEXEC, 0));
+    blockFd = posix::openPrivateFile(paths.block, O_RDWR, failure_);
     if (!blockFd && errno == ENOENT) {
-      blockFd.reset(shm_open(block.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      blockFd = posix::openPrivateFile(paths.block, O_RDWR | O_CREAT | O_EXCL, failure_);
       created = true;
     }
   }
   if (blockFd && created && ftruncate(blockFd.get(), static_cast<off_t>(size)) != 0) {
+    failure_ = paths.block + ": cannot be sized";
     blockFd.reset();
-    shm_unlink(block.c_str());
+    unlink(paths.block.c_str());
   }
   // Downgrades our exclusive hold, or joins the other users. On failure the companion's
   // descriptor goes, and with it the gate and any hold on the users byte.
-  if (!blockFd || !lockByte(companion.get(), kUsersByte, F_RDLCK, false)) return false;
+  if (!blockFd) return false;
+  if (!lockByte(companion.get(), kUsersByte, F_RDLCK, false)) {
+    failure_ = paths.companion + ": the users lock cannot be taken";
+    return false;
+  }
   lockByte(companion.get(), kGateByte, F_UNLCK, false);
 
   impl_.reset(new Impl);
-  impl_->name = name;
+  impl_->paths = paths;
   impl_->size = size;
   impl_->block = std::move(blockFd);
   impl_->companion = std::move(companion);
@@ -199,7 +224,7 @@ unsigned char* SharedMapping::map() {
 }
 
 void SharedMapping::leaveAtExit() {
-  if (isOpen()) leaveBlock(impl_->companion, impl_->name);
+  if (isOpen()) leaveBlock(impl_->companion, impl_->paths);
 }
 
 void SharedMapping::close() {
@@ -207,7 +232,7 @@ void SharedMapping::close() {
   if (!isOpen()) return;
   impl_->view.reset();
   // The last user: the block goes, as a file mapping goes with its last handle.
-  leaveBlock(impl_->companion, impl_->name);
+  leaveBlock(impl_->companion, impl_->paths);
   impl_.reset();
 }
 
@@ -217,7 +242,8 @@ void SharedMapping::recordExitCodeAtExit(std::uint32_t processId) {
   if (!isOpen() || !impl_->companion || exitRecordFd >= 0) return;
   // A descriptor of its own, kept to the end: the block's descriptors are closed before the
   // process exits.
-  exitRecordFd = shm_open(objectName(impl_->name, ".users").c_str(), O_RDWR | O_CLOEXEC, 0);
+  std::string why;
+  exitRecordFd = posix::openPrivateFile(impl_->paths.companion, O_RDWR, why).release();
   if (exitRecordFd < 0) return;
   exitRecordProcessId = processId;
 }
@@ -243,7 +269,10 @@ NamedLock::~NamedLock() { release(); }
 bool NamedLock::acquire(const std::string& name, std::uint32_t) {
   release();
   // A description of its own, so that this lock and the block's users lock stay apart.
-  UniqueFd fd(shm_open(objectName(name, ".users").c_str(), O_RDWR | O_CLOEXEC, 0));
+  ObjectPaths paths;
+  std::string why;
+  if (!objectPaths(name, paths, why)) return false;
+  UniqueFd fd = posix::openPrivateFile(paths.companion, O_RDWR, why);
   if (!fd || !lockByte(fd.get(), kHandoverByte, F_WRLCK, true)) return false;
   impl_.reset(new Impl{std::move(fd)});
   return true;

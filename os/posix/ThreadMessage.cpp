@@ -1,11 +1,14 @@
-// Thread messages on POSIX. A receiving thread binds a datagram socket in the abstract namespace
-// named "ql-launcher/<hash of scope>/<thread id>"; a sender addresses it by the same name. The
-// name vanishes with the socket, so a thread that has ended (or never listened) cannot be posted
-// to, as with PostThreadMessage. Another process's end is watched through a pidfd.
+// Thread messages on POSIX. A receiving thread binds a datagram socket "m-<hash of scope>-<thread
+// id>" in the user's private folder (PrivateFolder.h); a sender addresses it by the same name.
+// Only the user can reach the folder, so no other user can take a name that a thread will need or
+// send to one. The name goes with the queue; one left by a process that died refuses every
+// datagram, so a thread that has ended (or never listened) cannot be posted to, as with
+// PostThreadMessage. Another process's end is watched through a pidfd.
 
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <time.h>
@@ -19,6 +22,7 @@
 #include "os/ThreadMessage.h"
 #include "os/Text.h"
 #include "os/posix/Handles.h"
+#include "os/posix/PrivateFolder.h"
 
 #ifndef SYS_pidfd_open
 #define SYS_pidfd_open 434
@@ -35,19 +39,29 @@ struct Datagram {
   std::int64_t lParam;
 };
 
-socklen_t channelAddress(const std::string& scope, std::uint32_t threadId, sockaddr_un& address) {
+// False when the private folder is refused or the name would not fit a socket address.
+bool channelAddress(const std::string& scope, std::uint32_t threadId, sockaddr_un& address,
+                    socklen_t& length, std::string& why) {
+  std::string folder;
+  if (!posix::privateFolder(folder, why)) return false;
+  char name[48];
+  std::snprintf(name, sizeof name, "/m-%016llx-%u",
+                static_cast<unsigned long long>(fnv1a64(scope)), threadId);
+  const std::string path = folder + name;
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
-  // sun_path[0] stays 0: the abstract namespace.
-  const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1,
-                                   "ql-launcher/%016llx/%u",
-                                   static_cast<unsigned long long>(fnv1a64(scope)), threadId);
-  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(length));
+  if (path.size() >= sizeof address.sun_path) {
+    why = path + ": too long for a socket";
+    return false;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+  return true;
 }
 
-// The abstract namespace is open to every user of the machine: only datagrams whose sender runs as
-// our own user count, so that nobody else can make the application replay the last arguments or
-// hand a waiting second start a forged answer.
+// Only datagrams whose sender runs as our own user count: should the private folder ever be
+// reachable (root can reach it), nobody else can make the application replay the last arguments
+// or hand a waiting second start a forged answer.
 bool fromOurUser(msghdr& header) {
   for (cmsghdr* control = CMSG_FIRSTHDR(&header); control != nullptr;
        control = CMSG_NXTHDR(&header, control)) {
@@ -101,7 +115,9 @@ std::uint32_t registerMessage(const std::string& name) {
 }
 
 struct MessageQueue::Impl {
-  UniqueFd socket;  // bound to this thread's name in the scope
+  UniqueFd socket;   // bound to this thread's name in the scope
+  std::string path;  // that name, removed when the queue closes
+  ~Impl() { unlink(path.c_str()); }
 };
 
 MessageQueue::MessageQueue() = default;
@@ -109,15 +125,36 @@ MessageQueue::~MessageQueue() { close(); }
 
 bool MessageQueue::open(const std::string& scope) {
   close();
+  failure_.clear();
+  sockaddr_un address;
+  socklen_t length = 0;
+  if (!channelAddress(scope, currentThreadId(), address, length, failure_)) return false;
   UniqueFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  if (!fd) return false;
+  if (!fd) {
+    failure_ = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
   // Every datagram then comes with its sender's credentials (see fromOurUser).
   const int on = 1;
-  if (setsockopt(fd.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) return false;
-  sockaddr_un address;
-  const socklen_t length = channelAddress(scope, currentThreadId(), address);
-  if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) return false;
-  impl_.reset(new Impl{std::move(fd)});
+  if (setsockopt(fd.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+    failure_ = std::string("SO_PASSCRED: ") + std::strerror(errno);
+    return false;
+  }
+  // A thread id is used again once its thread has ended: a socket left under this name by a
+  // process of ours that died is taken away. Anything that is not our socket is left alone.
+  struct stat old;
+  if (lstat(address.sun_path, &old) == 0) {
+    if (!S_ISSOCK(old.st_mode) || old.st_uid != geteuid()) {
+      failure_ = std::string(address.sun_path) + " is not a socket of this user: not used";
+      return false;
+    }
+    unlink(address.sun_path);
+  }
+  if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    failure_ = std::string(address.sun_path) + ": " + std::strerror(errno);
+    return false;
+  }
+  impl_.reset(new Impl{std::move(fd), address.sun_path});
   return true;
 }
 
@@ -135,13 +172,15 @@ bool MessageQueue::peek(ThreadMessage& message) {
 bool postThreadMessage(const std::string& scope, std::uint32_t threadId,
                        const ThreadMessage& message) {
   if (threadId == 0) return false;
+  sockaddr_un address;
+  socklen_t length = 0;
+  std::string why;
+  if (!channelAddress(scope, threadId, address, length, why)) return false;
   const UniqueFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (!fd) return false;
   // A receiver whose queue is full and never drains must not hold the sender for ever.
   timeval limit = {5, 0};
   setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  sockaddr_un address;
-  const socklen_t length = channelAddress(scope, threadId, address);
   Datagram datagram;
   std::memset(&datagram, 0, sizeof datagram);
   datagram.message = message.message;

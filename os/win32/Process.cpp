@@ -104,6 +104,7 @@ FileRead readFile(const std::string& path, std::string& text, std::size_t maxByt
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Absent
                                                                           : FileRead::Failed;
   }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return FileRead::NotAFile;
   char buffer[4096];
   while (text.size() < maxBytes) {
     const std::size_t wanted = maxBytes - text.size() < sizeof buffer ? maxBytes - text.size()

@@ -10,7 +10,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux, wait_for
+from harness import BUILD_DIR, block_files, block_name, make_app, run_linux, wait_for
 
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 LAUNCHER = BUILD_DIR / 'launcher'
@@ -77,6 +77,31 @@ public class SlowAgent {
 }
 
 
+# Run as another user: binds the abstract socket names that the thread ids to come would have had,
+# and makes the shared-memory names of the block, as an attacker on the same machine could.
+SQUATTER = r'''
+import os, socket, sys
+name = sys.argv[1]
+value = 1469598103934665603
+for byte in name.encode():
+    value = ((value ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+last = int(open('/proc/sys/kernel/ns_last_pid').read())
+held = []
+for tid in range(last + 1, last + 800):
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+    try:
+        s.bind(b'\\0ql-launcher/%016x/%d' % (value, tid))
+        held.append(s)
+    except OSError:
+        s.close()
+for suffix in ('', '.users'):
+    fd = os.open('/dev/shm/' + name + suffix, os.O_RDWR | os.O_CREAT, 0o666)
+    os.ftruncate(fd, 4096)
+print('ready', flush=True)
+sys.stdin.read()
+'''
+
+
 def ini(main_class, single='yes', extra_vm=''):
     return ('[Application]\nSingle Instance=%s\n'
             '[Java Runtime Environment]\nMain Class=%s\nJRE Path=%s\n'
@@ -103,8 +128,10 @@ class SingleInstanceTest(unittest.TestCase):
     def tearDownClass(cls):
         # A killed first instance leaves its block behind (the next start would clear it); no
         # later start comes for these paths, so the test clears them, and its folder.
-        for entry in Path('/dev/shm').glob(str(cls.root).replace('/', '_') + '_*'):
-            entry.unlink()
+        for exe in cls.root.rglob('app'):
+            for entry in block_files(exe):
+                if entry.exists():
+                    entry.unlink()
         shutil.rmtree(cls.root, ignore_errors=True)
 
     def setUp(self):
@@ -128,10 +155,16 @@ class SingleInstanceTest(unittest.TestCase):
             leftover.unlink()
         return exe_path
 
-    def start(self, exe, args=(), trace=None, wait_main=True):
+    def start(self, exe, args=(), trace=None, wait_main=True, env=None):
+        extra = env or {}
         env = dict(os.environ)
         if trace:
             env['QL_LAUNCHER_TRACE'] = str(trace)
+        for key, value in extra.items():
+            if value is None:
+                env.pop(key, None)
+            else:
+                env[key] = value
         process = subprocess.Popen([str(exe)] + list(args), env=env, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                    start_new_session=True)
@@ -191,7 +224,7 @@ class SingleInstanceTest(unittest.TestCase):
                 self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
                 self.assertEqual(self.records(exe, 'void'), [expected])
         text = trace.read_text()
-        self.assertIn('second instance, block %s' % str(exe).replace('/', '_'), text)
+        self.assertIn('second instance, block %s' % block_name(exe), text)
         self.assertNotIn('JNI_CreateJavaVM', text)  # a second start runs no Java
         self.assertEqual(self.stop(exe, first, 0), 0)
 
@@ -232,8 +265,9 @@ class SingleInstanceTest(unittest.TestCase):
         (exe.parent / 'stop').unlink()
 
     def test_copies_at_two_paths_never_meet(self):
-        exe_a = self.app('path-a', 'SiVoid')
-        exe_b = self.app('path-b', 'SiVoid')
+        # Paths that differ only where one has a separator and the other an underscore too.
+        exe_a = self.app('x/y', 'SiVoid')
+        exe_b = self.app('x_y', 'SiVoid')
         first_a = self.start(exe_a, ['a'])
         first_b = self.start(exe_b, ['b'])  # a first instance of its own
         self.assertEqual(self.second(exe_b, ['to-b']).code, 0)
@@ -294,11 +328,48 @@ class SingleInstanceTest(unittest.TestCase):
         self.assertEqual(sorted(got), sorted(sets.values()))
         self.stop(exe, first)
 
+    def test_another_user_cannot_break_it(self):
+        if os.geteuid() != 0:
+            self.skipTest('acting as another user needs root')
+        exe = self.app('hostile', 'SiVoid')
+        old_name = str(exe).replace('/', '_')
+        # Another user takes what the names of the blocks and of the channels of the coming thread
+        # ids would be in the shared namespaces, and makes the folder where ours live elsewhere.
+        squatter = subprocess.Popen(['/usr/bin/python3', '-c', SQUATTER, old_name], user=65534,
+                                    group=65534, stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd='/')
+        self.processes.append(squatter)
+        self.assertEqual(squatter.stdout.readline().strip(), b'ready')
+        try:
+            first = self.start(exe, ['first'])
+            trace = exe.parent / 'second.trace'
+            result = self.second(exe, ['handed over'], trace=trace)
+            self.assertEqual(result.code, 0, result)
+            self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
+            self.assertEqual(self.records(exe, 'void'), [['handed over']])
+            self.assertEqual(self.stop(exe, first), 0)
+        finally:
+            squatter.kill()
+            squatter.communicate()
+            for path in Path('/dev/shm').glob(old_name + '*'):
+                path.unlink()
+        # A folder of another user where ours should be is never used: coordination is off and
+        # the trace says why.
+        with tempfile.TemporaryDirectory() as tmp:
+            foreign = Path(tmp) / ('ql-launcher-%d' % os.geteuid())
+            foreign.mkdir(mode=0o700)
+            os.chown(foreign, 65534, 65534)
+            trace = exe.parent / 'foreign.trace'
+            run = self.start(exe, ['alone'], trace=trace, env={'TMPDIR': tmp, 'XDG_RUNTIME_DIR': None})
+            self.assertEqual(self.stop(exe, run), 0)
+            self.assertIn('single instance: off (the block cannot be created: %s belongs to another '
+                          'user)' % foreign, trace.read_text())
+            self.assertEqual(list(foreign.iterdir()), [])
+
     # -- the block's life ------------------------------------------------------------------------
 
     def test_the_block_goes_with_its_last_user_and_survives_a_crash(self):
         exe = self.app('life', 'SiVoid')
-        shm = Path('/dev/shm') / str(exe).replace('/', '_')
+        shm = block_files(exe)[0]
         first = self.start(exe)
         self.assertTrue(shm.exists())
         self.assertEqual(self.stop(exe, first, 3), 3)  # System.exit, no clean-up of our own

@@ -6,7 +6,7 @@ import shutil
 import time
 import unittest
 
-from harness import BUILD_DIR, WineCase, make_app, secondary_calls, wait_for
+from harness import BUILD_DIR, WineCase, block_name, make_app, secondary_calls, wait_for
 
 LAUNCHER = BUILD_DIR / 'launcher.exe'
 DOUBLE_DIR = BUILD_DIR / 'vmdouble'
@@ -106,7 +106,7 @@ class SingleInstanceUnderWine(WineCase):
         # The second starts loaded no VM; the block and message are named from the path.
         self.assertFalse((root / 'second.log').exists())
         trace = (root / 'second.txt').read_text('latin-1')
-        self.assertIn('second instance, block %s' % self.wine.winpath(exe).replace('\\', '_'), trace)
+        self.assertIn('second instance, block %s' % block_name(self.wine.winpath(exe), '\\'), trace)
         self.assertEqual(self.stop(root, first).code, 9)
 
     def test_int_form_exit_code_is_the_returned_value(self):
