@@ -5,7 +5,9 @@
 
 enum TextId : unsigned {
 #define STRING_ENTRY(id, name, text) name = id,
+#define TERMINAL_STRING_ENTRY STRING_ENTRY
 #include "resources/strings.def"
+#undef TERMINAL_STRING_ENTRY
 #undef STRING_ENTRY
 };
 
