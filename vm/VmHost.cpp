@@ -9,6 +9,7 @@
 #include "os/Library.h"
 #include "os/Thread.h"
 #include "splash/Splash.h"
+#include "vm/ExceptionDialog.h"
 
 namespace {
 
@@ -161,9 +162,9 @@ bool runMainClass(Launcher& launcher) {
           trace("main ended with an exception");
           env->ExceptionDescribe();
           closeSplashWindow(launcher);
-          // The exception dialog is not part of this build: with "Failure Check" the launch goes
-          // on as when the dialog's text cannot be built.
-          if (launcher.config.failureCheck) trace("exception dialog: not shown");
+          if (launcher.config.failureCheck && showExceptionDialog(launcher, thrown)) {
+            systemExit(launcher, -1);
+          }
           env->DeleteLocalRef(thrown);
         } else {
           trace("main returned");
