@@ -527,6 +527,15 @@ class Wine:
 
     # -- running programs ----------------------------------------------------------------------
 
+    def _program_arguments(self, exe, args, cmdline, env):
+        """The driver's arguments that name the program, its command line and its environment."""
+        argv = []
+        for key, value in (env or {}).items():
+            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
+        if cmdline is not None:
+            return argv + ['--cmdline', cmdline, self.winpath(exe)]
+        return argv + ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+
     def start(self, exe, args=None, cmdline=None, env=None, cwd=None, timeout=120, boxes=True,
               button='ok'):
         """Starts exe through the UI driver and returns at once; .wait() gives the Result.
@@ -541,12 +550,7 @@ class Wine:
                 '--timeout', str(int(timeout * 1000)), '--button', button]
         if not boxes:
             argv.append('--no-boxes')
-        for key, value in (env or {}).items():
-            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
-        if cmdline is not None:
-            argv += ['--cmdline', cmdline, self.winpath(exe)]
-        else:
-            argv += ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+        argv += self._program_arguments(exe, args, cmdline, env)
         # Output goes to files, not pipes: Wine's helper processes (explorer, services) inherit the
         # descriptors and would hold a pipe open long after the program has ended.
         out_file = self.root / 'results' / (label + '.stdout')
@@ -586,12 +590,7 @@ class Wine:
         err_file = self.root / 'results' / (label + '.stderr')
         argv = [WINE64, self.winpath(self.driver), '--interactive', '--stdout', self.winpath(out_file),
                 '--stderr', self.winpath(err_file), '--shots', self.winpath(self.root / 'results')]
-        for key, value in (env or {}).items():
-            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
-        if cmdline is not None:
-            argv += ['--cmdline', cmdline, self.winpath(exe)]
-        else:
-            argv += ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+        argv += self._program_arguments(exe, args, cmdline, env)
         # The pipes carry commands and answers only; nothing waits for them to close, so Wine's
         # helper processes may inherit them harmlessly.
         process = subprocess.Popen(argv, cwd=str(cwd or self.workdir), env=self._full_env(),

@@ -17,20 +17,10 @@ std::string show(const ui::Point& p) { return "(" + std::to_string(p.x) + "," + 
 namespace {
 
 ui::Rect rect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
-  ui::Rect r;
-  r.left = left;
-  r.top = top;
-  r.right = right;
-  r.bottom = bottom;
-  return r;
+  return ui::Rect{left, top, right, bottom};
 }
 
-ui::Point point(std::int32_t x, std::int32_t y) {
-  ui::Point p;
-  p.x = x;
-  p.y = y;
-  return p;
-}
+ui::Point point(std::int32_t x, std::int32_t y) { return ui::Point{x, y}; }
 
 }  // namespace
 
