@@ -5,7 +5,9 @@
 
 enum TextId : unsigned {
 #define STRING_ENTRY(id, name, text) name = id,
+#define TERMINAL_STRING_ENTRY STRING_ENTRY
 #include "resources/strings.def"
+#undef TERMINAL_STRING_ENTRY
 #undef STRING_ENTRY
 };
 
@@ -13,7 +15,9 @@ enum TextId : unsigned {
 // every formatted message against its text. What is shown still comes from the string table.
 namespace textformat {
 #define STRING_ENTRY(id, name, text) constexpr char name[] = text;
+#define TERMINAL_STRING_ENTRY STRING_ENTRY
 #include "resources/strings.def"
+#undef TERMINAL_STRING_ENTRY
 #undef STRING_ENTRY
 }  // namespace textformat
 

@@ -62,4 +62,23 @@ class UtfChars {
   const char* chars_;
 };
 
+// GetStringChars to ReleaseStringChars: the UTF-16 characters of a Java string.
+class StringChars {
+ public:
+  StringChars(JNIEnv* env, jstring string) noexcept
+      : env_(env), string_(string), chars_(env->GetStringChars(string, nullptr)) {}
+  ~StringChars() {
+    if (chars_ != nullptr) env_->ReleaseStringChars(string_, chars_);
+  }
+  StringChars(const StringChars&) = delete;
+  StringChars& operator=(const StringChars&) = delete;
+
+  const jchar* get() const noexcept { return chars_; }
+
+ private:
+  JNIEnv* env_;
+  jstring string_;
+  const jchar* chars_;
+};
+
 #endif

@@ -9,6 +9,7 @@
 #include "os/Library.h"
 #include "os/Thread.h"
 #include "splash/Splash.h"
+#include "vm/ExceptionDialog.h"
 #include "vm/JavaStrings.h"
 #include "vm/JniRef.h"
 
@@ -134,10 +135,9 @@ void handleUncaughtException(Launcher& launcher, jthrowable thrown) {
   trace("main ended with an exception");
   launcher.jniEnv->ExceptionDescribe();
   closeSplashWindow(launcher);
-  // The exception dialog is not part of this build: with "Failure Check" the launch goes on as
-  // when the dialog's text cannot be built.
-  if (launcher.config.failureCheck) trace("exception dialog: not shown");
-  static_cast<void>(thrown);
+  if (launcher.config.failureCheck && showExceptionDialog(launcher, thrown)) {
+    systemExit(launcher, -1);
+  }
 }
 
 // Finds the main class and calls main; true when main was called.

@@ -14,7 +14,9 @@ struct Entry {
 
 constexpr Entry kStrings[] = {
 #define STRING_ENTRY(id, name, text) {id, text},
+#define TERMINAL_STRING_ENTRY STRING_ENTRY
 #include "resources/strings.def"
+#undef TERMINAL_STRING_ENTRY
 #undef STRING_ENTRY
 };
 

@@ -5,6 +5,8 @@ Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, 
          the program runs under wine64 on a private Xvfb display in a throw-away prefix, through
          the UI driver (build/win64/uidriver.exe), which reads, photographs and dismisses every
          dialog box of the program and reports its exact 32-bit exit code.
+         with wine.session(exe) as s: the test drives the program's windows itself through the
+         driver's interactive mode (s.wait_dialog, s.info, s.press, s.resize, s.shot, ...).
 """
 
 import hashlib
@@ -23,6 +25,7 @@ from pathlib import Path
 
 __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build', 'win32_build', 'make_app',
            'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png', 'SCREENSHOT_DIR',
+           'read_bmp', 'Picture', 'Session', 'control',
            'text', 'app_ini', 'read_lines', 'traced', 'wait_for', 'read_log', 'log_field',
            'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files']
 
@@ -129,8 +132,34 @@ def run_linux(exe, args=(), env=None, cwd=None, timeout=120):
     return Result(code, out, err)
 
 
-def bmp_to_png(bmp, png):
-    """Converts an uncompressed 24- or 32-bit BMP into a PNG (pure Python)."""
+class Picture:
+    """Pixels of a screenshot: rows top to bottom, each bytes of r, g, b."""
+
+    def __init__(self, width, height, rows):
+        self.width = width
+        self.height = height
+        self.rows = rows
+
+    def pixel(self, x, y):
+        row = self.rows[y]
+        return tuple(row[3 * x:3 * x + 3])
+
+    def count(self, colour, box=None):
+        """Pixels of exactly that (r, g, b) colour, within box (left, top, right, bottom)."""
+        return self.colours(box).get(tuple(colour), 0)
+
+    def colours(self, box=None):
+        """{(r, g, b): pixel count} within box (left, top, right, bottom)."""
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        found = {}
+        for y in range(max(top, 0), min(bottom, self.height)):
+            for x in range(max(left, 0), min(right, self.width)):
+                found[self.pixel(x, y)] = found.get(self.pixel(x, y), 0) + 1
+        return found
+
+
+def read_bmp(bmp):
+    """The pixels of an uncompressed 24- or 32-bit BMP."""
     data = Path(bmp).read_bytes()
     if data[:2] != b'BM':
         raise ValueError('%s is not a BMP file' % bmp)
@@ -150,7 +179,15 @@ def bmp_to_png(bmp, png):
         rgb[0::3] = row[2::step]
         rgb[1::3] = row[1::step]
         rgb[2::3] = row[0::step]
-        rows.append(b'\x00' + bytes(rgb))
+        rows.append(bytes(rgb))
+    return Picture(width, height, rows)
+
+
+def bmp_to_png(bmp, png):
+    """Converts an uncompressed 24- or 32-bit BMP into a PNG (pure Python)."""
+    picture = read_bmp(bmp)
+    width, height = picture.width, picture.height
+    rows = [b'\x00' + row for row in picture.rows]
 
     def chunk(kind, body):
         return (struct.pack('>I', len(body)) + kind + body
@@ -207,6 +244,144 @@ class Running:
         err = self._err_file.read_bytes()
         return self._wine._collect(self._result_file, self._label, out, err, self._process.returncode,
                                    self._argv)
+
+
+def control(info, control_id):
+    """The one control with that id in an info() answer."""
+    found = [c for c in info['controls'] if c['id'] == control_id]
+    if len(found) != 1:
+        raise AssertionError('%d controls with id %d in %r' % (len(found), control_id,
+                                                               [c['id'] for c in info['controls']]))
+    return found[0]
+
+
+class Session:
+    """A program started under the UI driver's interactive mode; the test drives its windows.
+
+    with wine.session(exe, env=...) as s:
+        dialog = s.wait_dialog('JRE Not Found')
+        info = s.info(dialog)          # the window and every control: id, class, text, style,
+                                       # exstyle, rect and client (screen), visible, enabled
+        s.press(dialog, 2); code = s.wait_exit()
+    Each call sends one command and returns the driver's JSON answer; an answer with an error
+    raises WineError (pass check=False to command() to get it instead).
+    """
+
+    def __init__(self, wine, process, label, out_file, err_file):
+        self._wine = wine
+        self._process = process
+        self._label = label
+        self._out_file = out_file
+        self._err_file = err_file
+        self._buffer = b''
+        self.exit_code = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        if self._process is None:
+            return
+        try:
+            if self._process.poll() is None:
+                self.command('quit', timeout=30, check=False)
+        except WineError:
+            pass
+        try:
+            self._process.stdin.close()
+            self._process.stdout.close()
+            self._process.wait(timeout=30)
+        except (subprocess.TimeoutExpired, OSError):
+            _kill_group(self._process)
+        self._process = None
+
+    @property
+    def stdout(self):
+        return self._out_file.read_bytes().decode('utf-8', 'replace') if self._out_file.exists() else ''
+
+    @property
+    def stderr(self):
+        return self._err_file.read_bytes().decode('utf-8', 'replace') if self._err_file.exists() else ''
+
+    def command(self, *fields, timeout=60, check=True):
+        import select
+        line = '\t'.join(str(f) for f in fields) + '\n'
+        try:
+            self._process.stdin.write(line.encode('utf-8'))
+            self._process.stdin.flush()
+        except OSError as error:
+            raise WineError('the UI driver is gone (%s) before %r' % (error, fields))
+        deadline = time.time() + timeout
+        pipe = self._process.stdout.fileno()
+        while b'\n' not in self._buffer:
+            left = deadline - time.time()
+            ready = select.select([pipe], [], [], max(0.0, left))[0] if left > 0 else []
+            if not ready:
+                raise WineError('no answer to %r within %s s' % (fields, timeout))
+            piece = os.read(pipe, 65536)
+            if not piece:
+                raise WineError('the UI driver ended before answering %r' % (fields,))
+            self._buffer += piece
+        answer, self._buffer = self._buffer.split(b'\n', 1)
+        reply = json.loads(answer.decode('ascii').strip())
+        if check and 'error' in reply:
+            raise WineError('%r: %s' % (fields, reply['error']))
+        return reply
+
+    def wait_dialog(self, title, timeout=30):
+        return self.command('wait-dialog', title, int(timeout * 1000), timeout=timeout + 30)['hwnd']
+
+    def info(self, hwnd):
+        return self.command('info', hwnd)
+
+    def shot(self, hwnd, name):
+        """A picture of the window: saved as build/screenshots/<name>.png; returns (png, Picture)."""
+        bmp = self._wine.unixpath(self.command('shot', hwnd, name)['path'])
+        picture = read_bmp(bmp)
+        png = SCREENSHOT_DIR / (name + '.png')
+        bmp_to_png(bmp, png)
+        bmp.unlink()
+        return png, picture
+
+    def press(self, hwnd, control_id):
+        return self.command('press', hwnd, control_id)
+
+    def key(self, hwnd, virtual_key):
+        return self.command('key', hwnd, virtual_key)
+
+    def close_box(self, hwnd):
+        return self.command('close', hwnd)
+
+    def resize(self, hwnd, width, height):
+        return self.command('resize', hwnd, width, height)
+
+    def show(self, hwnd, how):
+        return self.command('show', hwnd, how)
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        return self.command('post', hwnd, message, wparam, lparam)
+
+    def tooltips(self):
+        return self.command('tooltips')['tooltips']
+
+    def work_area(self):
+        return self.command('workarea')['rect']
+
+    def tree_select(self, window, *names):
+        """Selects an item of the tree view in window by the texts of the items from the root."""
+        return self.command('tree-select', window, *names)
+
+    def gone(self, hwnd, timeout=30):
+        return self.command('gone', hwnd, int(timeout * 1000), timeout=timeout + 30)
+
+    def wait_exit(self, timeout=60):
+        """The program's exit code, once it has ended."""
+        self.exit_code = self.command('wait-exit', int(timeout * 1000), timeout=timeout + 30)['exit_code']
+        return self.exit_code
 
 
 class Wine:
@@ -356,6 +531,15 @@ class Wine:
 
     # -- running programs ----------------------------------------------------------------------
 
+    def _program_arguments(self, exe, args, cmdline, env):
+        """The driver's arguments that name the program, its command line and its environment."""
+        argv = []
+        for key, value in (env or {}).items():
+            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
+        if cmdline is not None:
+            return argv + ['--cmdline', cmdline, self.winpath(exe)]
+        return argv + ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+
     def start(self, exe, args=None, cmdline=None, env=None, cwd=None, timeout=120, boxes=True,
               button='ok'):
         """Starts exe through the UI driver and returns at once; .wait() gives the Result.
@@ -370,12 +554,7 @@ class Wine:
                 '--timeout', str(int(timeout * 1000)), '--button', button]
         if not boxes:
             argv.append('--no-boxes')
-        for key, value in (env or {}).items():
-            argv += ['--unset', key] if value is None else ['--env', '%s=%s' % (key, value)]
-        if cmdline is not None:
-            argv += ['--cmdline', cmdline, self.winpath(exe)]
-        else:
-            argv += ['--', self.winpath(exe)] + [str(a) for a in (args or [])]
+        argv += self._program_arguments(exe, args, cmdline, env)
         # Output goes to files, not pipes: Wine's helper processes (explorer, services) inherit the
         # descriptors and would hold a pipe open long after the program has ended.
         out_file = self.root / 'results' / (label + '.stdout')
@@ -403,6 +582,25 @@ class Wine:
                windows are left alone;
         timeout: seconds until the program is terminated, which fails the test."""
         return self.start(exe, args, cmdline, env, cwd, timeout, boxes, button).wait(timeout)
+
+    def session(self, exe, args=None, cmdline=None, env=None, cwd=None):
+        """Starts exe under the driver's interactive mode and returns the Session; the parameters
+        are those of run(). The program's output goes to files (Session.stdout, .stderr)."""
+        if args is not None and cmdline is not None:
+            raise ValueError('give args or cmdline, not both')
+        self._run_count += 1
+        label = '%s-session%d' % (self.name, self._run_count)
+        out_file = self.root / 'results' / (label + '.stdout')
+        err_file = self.root / 'results' / (label + '.stderr')
+        argv = [WINE64, self.winpath(self.driver), '--interactive', '--stdout', self.winpath(out_file),
+                '--stderr', self.winpath(err_file), '--shots', self.winpath(self.root / 'results')]
+        argv += self._program_arguments(exe, args, cmdline, env)
+        # The pipes carry commands and answers only; nothing waits for them to close, so Wine's
+        # helper processes may inherit them harmlessly.
+        process = subprocess.Popen(argv, cwd=str(cwd or self.workdir), env=self._full_env(),
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        return Session(self, process, label, out_file, err_file)
 
     def _collect(self, result_file, label, out, err, driver_status, argv):
         if not result_file.exists():

@@ -15,9 +15,14 @@
 //   secondary-result-arg=I  the int form returns secondary-result plus the number in argument I
 //   secondary-action=ACTION  what secondaryMain does before returning (repeatable)
 //   attach-result=N, detach-result=N   results of AttachCurrentThread / DetachCurrentThread
+//   hide-class=a/b/C       a built-in class that FindClass does not find (repeatable)
 // ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "exit N", "sleep MS",
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
+//
+// A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
+// separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
+// UTF-16, as a VM does.
 //
 // Log lines: an event name, then its fields separated by single spaces; text fields come last and
 // have bytes below 0x20, from 0x7f on and the backslash written as \xNN.
@@ -154,6 +159,7 @@ struct Behaviour {
   std::vector<std::string> secondaryActions;
   int attachResult = 0;
   int detachResult = 0;
+  std::vector<std::string> hiddenClasses;
 };
 
 Behaviour& behaviour() {
@@ -188,6 +194,7 @@ Behaviour& behaviour() {
     else if (key == "secondary-action") instance.secondaryActions.push_back(value);
     else if (key == "attach-result") instance.attachResult = number;
     else if (key == "detach-result") instance.detachResult = number;
+    else if (key == "hide-class") instance.hiddenClasses.push_back(value);
     else logLine("config unknown %s", escaped(text).c_str());
   }
   std::fclose(file);
@@ -203,7 +210,7 @@ bool contains(const std::vector<std::string>& list, const std::string& item) {
 
 // ---- the simulated world --------------------------------------------------------------------
 
-enum class Kind { Class, String, ByteArray, ObjectArray, FileStream, PrintStream, Throwable };
+enum class Kind { Class, String, ByteArray, ObjectArray, FileStream, PrintStream, Throwable, ByteStream };
 
 struct Object {
   Kind kind;
@@ -211,7 +218,10 @@ struct Object {
   std::string message;              // throwable message
   std::vector<Object*> elements;    // object array
   FILE* file = nullptr;             // file stream
-  Object* target = nullptr;         // print stream: its file stream
+  Object* target = nullptr;         // print stream: its file or byte stream
+  bool throwableClass = false;      // class: that of a throwable, which can print its trace
+  std::u16string wide;              // string made by the VM itself (toString): its characters
+  bool hasWide = false;
 };
 
 // Objects live until the process ends; the world is small.
@@ -258,6 +268,10 @@ void raise(const char* className, const std::string& message) {
 }
 
 void writeStream(Object* stream, FILE* fallback, const std::string& text) {
+  if (stream != nullptr && stream->target != nullptr && stream->target->kind == Kind::ByteStream) {
+    stream->target->text += text;
+    return;
+  }
   FILE* file = stream != nullptr && stream->target != nullptr ? stream->target->file : fallback;
   if (file == nullptr) return;
   Guard guard;
@@ -276,7 +290,8 @@ bool knownClass(const std::string& name) {
   static const char* const builtIn[] = {
       "java/lang/String",  "java/lang/System",     "java/lang/Object",
       "java/lang/Throwable", "java/io/FileOutputStream", "java/io/PrintStream",
-      "java/io/OutputStream"};
+      "java/io/OutputStream", "java/io/ByteArrayOutputStream"};
+  if (contains(behaviour().hiddenClasses, name)) return false;
   for (const char* entry : builtIn) {
     if (name == entry) return true;
   }
@@ -287,6 +302,9 @@ bool methodExists(const std::string& owner, const std::string& name, const std::
   if (owner == "java/lang/String") return name == "<init>" && sig == "([B)V";
   if (owner == "java/io/FileOutputStream") return name == "<init>" && sig == "(Ljava/lang/String;)V";
   if (owner == "java/io/PrintStream") return name == "<init>" && sig == "(Ljava/io/OutputStream;)V";
+  if (owner == "java/io/ByteArrayOutputStream") {
+    return (name == "<init>" && sig == "()V") || (name == "toString" && sig == "()Ljava/lang/String;");
+  }
   if (owner == "java/lang/System") {
     return ((name == "setOut" || name == "setErr") && sig == "(Ljava/io/PrintStream;)V") ||
            (name == "exit" && sig == "(I)V");
@@ -466,7 +484,9 @@ jmethodID findMethod(jclass type, const char* name, const char* signature, bool 
     raise("java/lang/NullPointerException", "");
     return nullptr;
   }
-  if (!methodExists(owner->text, name, signature)) {
+  const bool printsTrace = owner->throwableClass && std::string(name) == "printStackTrace" &&
+                           std::string(signature) == "(Ljava/io/PrintStream;)V";
+  if (!printsTrace && !methodExists(owner->text, name, signature)) {
     logLine("%s missing %s %s %s", event, owner->text.c_str(), name, signature);
     raise("java/lang/NoSuchMethodError", name);
     return nullptr;
@@ -485,6 +505,9 @@ jmethodID JNICALL GetStaticMethodID(JNIEnv*, jclass type, const char* name, cons
 
 jobject JNICALL NewObjectV(JNIEnv*, jclass, jmethodID id, va_list args) {
   const Method& method = methodOf(id);
+  if (method.owner == "java/io/ByteArrayOutputStream") {
+    return reinterpret_cast<jobject>(newObject(Kind::ByteStream));
+  }
   Object* argument = asObject(va_arg(args, jobject));
   if (method.owner == "java/lang/String") {
     if (argument == nullptr || argument->kind != Kind::ByteArray) {
@@ -630,10 +653,105 @@ void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
 jclass JNICALL GetObjectClass(JNIEnv*, jobject object) {
   Object* value = asObject(object);
   if (value == nullptr) return nullptr;
-  std::string name = value->kind == Kind::Throwable ? value->text
-                     : value->kind == Kind::String  ? "java/lang/String"
-                                                    : "java/lang/Object";
-  return reinterpret_cast<jclass>(newObject(Kind::Class, name));
+  std::string name = value->kind == Kind::Throwable    ? value->text
+                     : value->kind == Kind::String     ? "java/lang/String"
+                     : value->kind == Kind::ByteStream ? "java/io/ByteArrayOutputStream"
+                                                       : "java/lang/Object";
+  Object* type = newObject(Kind::Class, name);
+  type->throwableClass = value->kind == Kind::Throwable;
+  return reinterpret_cast<jclass>(type);
+}
+
+#ifdef _WIN32
+constexpr const char* kLineSeparator = "\r\n";
+#else
+constexpr const char* kLineSeparator = "\n";
+#endif
+
+// UTF-16 of UTF-8 bytes; a byte that starts no valid sequence stands for itself.
+std::u16string utf16FromUtf8(const std::string& bytes) {
+  std::u16string out;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    unsigned long code = extra == 0 ? c : c & (0x3F >> extra);
+    bool valid = i + static_cast<std::size_t>(extra) < bytes.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      const unsigned char next = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+      valid = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      code = c;
+      i += 1;
+    } else {
+      i += static_cast<std::size_t>(extra) + 1;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (code >> 10));
+      out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code);
+    }
+  }
+  return out;
+}
+
+void JNICALL CallVoidMethodV(JNIEnv*, jobject target, jmethodID id, va_list args) {
+  const Method& method = methodOf(id);
+  Object* object = asObject(target);
+  Object* stream = asObject(va_arg(args, jobject));
+  if (method.name != "printStackTrace" || object == nullptr || object->kind != Kind::Throwable) {
+    logLine("CallVoidMethod unexpected %s %s", method.owner.c_str(), method.name.c_str());
+    raise("java/lang/AbstractMethodError", method.name);
+    return;
+  }
+  std::string text = dotted(object->text);
+  if (!object->message.empty()) text += ": " + object->message;
+  logLine("printStackTrace %s", escaped(text).c_str());
+  writeStream(stream, stderr,
+              text + kLineSeparator + "\tat vmdouble.Simulated.call(Simulated.java)" + kLineSeparator);
+}
+
+jobject JNICALL CallObjectMethodV(JNIEnv*, jobject target, jmethodID id, va_list) {
+  const Method& method = methodOf(id);
+  Object* object = asObject(target);
+  if (method.name != "toString" || object == nullptr || object->kind != Kind::ByteStream) {
+    logLine("CallObjectMethod unexpected %s %s", method.owner.c_str(), method.name.c_str());
+    raise("java/lang/AbstractMethodError", method.name);
+    return nullptr;
+  }
+  Object* string = newObject(Kind::String, object->text);
+  string->wide = utf16FromUtf8(object->text);
+  string->hasWide = true;
+  logLine("toString %u bytes", static_cast<unsigned>(object->text.size()));
+  return reinterpret_cast<jobject>(string);
+}
+
+std::u16string charsOf(const Object* string) {
+  return string->hasWide ? string->wide : utf16FromUtf8(string->text);
+}
+
+jsize JNICALL GetStringLength(JNIEnv*, jstring text) {
+  Object* value = asObject(text);
+  return value != nullptr ? static_cast<jsize>(charsOf(value).size()) : 0;
+}
+
+const jchar* JNICALL GetStringChars(JNIEnv*, jstring text, jboolean* isCopy) {
+  Object* value = asObject(text);
+  if (value == nullptr) return nullptr;
+  const std::u16string chars = charsOf(value);
+  jchar* copy = static_cast<jchar*>(std::malloc((chars.size() + 1) * sizeof(jchar)));
+  if (copy == nullptr) return nullptr;
+  for (std::size_t i = 0; i < chars.size(); ++i) copy[i] = static_cast<jchar>(chars[i]);
+  copy[chars.size()] = 0;
+  if (isCopy != nullptr) *isCopy = JNI_TRUE;
+  return copy;
+}
+
+void JNICALL ReleaseStringChars(JNIEnv*, jstring, const jchar* chars) {
+  std::free(const_cast<jchar*>(chars));
 }
 
 const char* JNICALL GetStringUTFChars(JNIEnv*, jstring text, jboolean* isCopy) {
@@ -748,6 +866,11 @@ void buildTables() {
   envTable.GetArrayLength = GetArrayLength;
   envTable.DeleteLocalRef = DeleteLocalRef;
   envTable.GetObjectClass = GetObjectClass;
+  envTable.CallVoidMethodV = CallVoidMethodV;
+  envTable.CallObjectMethodV = CallObjectMethodV;
+  envTable.GetStringLength = GetStringLength;
+  envTable.GetStringChars = GetStringChars;
+  envTable.ReleaseStringChars = ReleaseStringChars;
   envTable.GetStringUTFChars = GetStringUTFChars;
   envTable.ReleaseStringUTFChars = ReleaseStringUTFChars;
   envTable.NewStringUTF = NewStringUTF;
