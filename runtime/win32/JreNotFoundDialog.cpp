@@ -7,6 +7,7 @@
 #include "launcher/ErrorReport.h"
 #include "launcher/Launcher.h"
 #include "launcher/Trace.h"
+#include "os/Path.h"
 #include "os/win32/Handles.h"
 #include "runtime/JvmSearch.h"
 #include "ui/win32/DialogBase.h"
@@ -76,7 +77,7 @@ class JreNotFoundDialog : public ui::DialogBase {
     SHGetPathFromIDListA(chosen.get(), path);
     SetDlgItemTextA(window(), IDC_JRE_PATH, path);
     folder_ = path;
-    if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
+    if (!folder_.empty()) folder_ = os::withTrailingSeparator(folder_);
     // No folder is no runtime: an empty one would be searched relative to the current folder.
     bool isServer = false;
     jvmDllPath_ = folder_.empty() ? std::string() : chooseJvmLibrary(folder_, jvmType_, isServer);

@@ -12,8 +12,13 @@ bool isChild(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_CHILD
 }  // namespace
 
 INT_PTR DialogBase::runModal(HWND parent) {
+  const LPARAM self = reinterpret_cast<LPARAM>(static_cast<WindowObject*>(this));
+  if (wideText_) {
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent,
+                           objectDialogProcedure, self);
+  }
   return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), parent,
-                         objectDialogProcedure, reinterpret_cast<LPARAM>(static_cast<WindowObject*>(this)));
+                         objectDialogProcedure, self);
 }
 
 bool DialogBase::onCommand(int) { return false; }

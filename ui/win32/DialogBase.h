@@ -19,7 +19,10 @@ class DialogBase : public WindowObject {
   HWND window() const noexcept { return window_; }
 
  protected:
-  explicit DialogBase(int templateId) : templateId_(templateId) {}
+  // wideText: the dialog shows text outside the ANSI code page. It then runs as a UTF-16 window,
+  // since an edit control made by the ANSI dialog functions keeps its text in the code page.
+  explicit DialogBase(int templateId, bool wideText = false)
+      : templateId_(templateId), wideText_(wideText) {}
   ~DialogBase() = default;
 
   // WM_INITDIALOG. The dialog answers 0, so the dialog manager leaves the keyboard focus alone.
@@ -36,6 +39,7 @@ class DialogBase : public WindowObject {
                      LRESULT& result) noexcept override;
 
   int templateId_;
+  bool wideText_;
   HWND window_ = nullptr;
 };
 

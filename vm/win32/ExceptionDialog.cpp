@@ -43,7 +43,7 @@ std::wstring editText(const std::u16string& text) {
 class ExceptionDialog : public DialogBase {
  public:
   explicit ExceptionDialog(const std::u16string& text)
-      : DialogBase(IDD_JAVA_EXCEPTION), layout_(kLayout), text_(editText(text)) {}
+      : DialogBase(IDD_JAVA_EXCEPTION, true), layout_(kLayout), text_(editText(text)) {}
 
  private:
   void onInitDialog() override {
