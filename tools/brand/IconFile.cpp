@@ -28,6 +28,13 @@ std::vector<std::uint16_t> groupMembers(const Bytes& group) {
   return ids;
 }
 
+// A bitmap image starts with one of the three bitmap headers Windows knows.
+bool isBitmap(const Bytes& data) {
+  if (!fits(data, 0, 40)) return false;
+  const std::uint32_t header = u32At(data, 0);
+  return header == 40 || header == 108 || header == 124;
+}
+
 }  // namespace
 
 bool readIconFile(const Bytes& file, std::vector<IconImage>& images, Report& report) {
@@ -55,7 +62,7 @@ bool readIconFile(const Bytes& file, std::vector<IconImage>& images, Report& rep
     image.data.assign(file.begin() + offset, file.begin() + offset + size);
     if (isPng(image.data)) {
       if (image.bitCount == 0) image.bitCount = 32;
-    } else if (fits(image.data, 0, 40) && u32At(image.data, 0) >= 40) {
+    } else if (isBitmap(image.data)) {
       if (image.bitCount == 0) image.bitCount = u16At(image.data, 14);
     } else {
       return report.fail(which + " is neither a bitmap nor a PNG image");

@@ -55,6 +55,7 @@ std::uint32_t peChecksum(const Bytes& file, std::size_t checksumOffset) {
 bool PeImage::read(const Bytes& file, Report& report) {
   file_ = &file;
   sections_.clear();
+  resourceIndex_ = 0;
   relocationsMove_ = false;
   return readHeaders(report) && readSections(report) && checkEnd(report) &&
          checkDirectories(report);
