@@ -57,8 +57,8 @@ bool PeImage::read(const Bytes& file, Report& report) {
   sections_.clear();
   resourceIndex_ = 0;
   relocationsMove_ = false;
-  return readHeaders(report) && readSections(report) && checkEnd(report) &&
-         checkDirectories(report);
+  return readHeaders(report) && checkSignature(report) && readSections(report) &&
+         checkEnd(report) && checkDirectories(report);
 }
 
 bool PeImage::readHeaders(Report& report) {
@@ -113,7 +113,8 @@ bool PeImage::readHeaders(Report& report) {
   if (count == 0 || count > MaxSections) {
     return report.fail("the executable has " + std::to_string(count) + " sections");
   }
-  if (table + SectionHeaderSize * count > headersSize_ || !fits(file, 0, headersSize_)) {
+  if (!fits(file, 0, headersSize_)) return report.fail("the headers are cut short");
+  if (table + SectionHeaderSize * count > headersSize_) {
     return report.fail("the section table does not fit the headers");
   }
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -185,16 +186,26 @@ bool PeImage::checkEnd(Report& report) const {
     // Debug builds keep a COFF symbol table, whose string table also holds the long section
     // names; it moves with the sections as one block.
     const std::uint64_t strings = std::uint64_t(symbols) + SymbolSize * u32At(file, coff_ + 12);
-    if (symbols != end || !fits(file, strings, 4) ||
-        strings + u32At(file, static_cast<std::size_t>(strings)) != file.size()) {
-      return report.fail("the COFF symbol table is not the last thing in the file");
+    if (symbols != end || !fits(file, strings, 4) || !fits(file, strings, u32At(file, strings))) {
+      return report.fail("the COFF symbol table does not follow the last section");
     }
-    return true;
+    end = strings + u32At(file, strings);
   }
   if (end != file.size()) {
     return report.fail(std::to_string(file.size() - end) +
                        " bytes follow the last section (appended data, such as an installer's "
                        "payload, would be lost)");
+  }
+  return true;
+}
+
+// Signing appends the certificate table after everything else, so this comes before the check
+// for appended data.
+bool PeImage::checkSignature(Report& report) const {
+  const std::size_t at = directoryOffset(CertificateDirectory);
+  if (u32At(*file_, at) != 0 || u32At(*file_, at + 4) != 0) {
+    return report.fail("the executable is signed (it has a certificate table): brand the "
+                       "unsigned executable, then sign the result");
   }
   return true;
 }
@@ -205,14 +216,7 @@ bool PeImage::checkDirectories(Report& report) {
   for (std::size_t i = 0; i < directoryCount_; ++i) {
     const std::uint32_t rva = u32At(file, directoryOffset(i));
     const std::uint32_t size = u32At(file, directoryOffset(i) + 4);
-    if (i == CertificateDirectory) {
-      if (rva != 0 || size != 0) {
-        return report.fail("the executable is signed (it has a certificate table): brand "
-                           "the unsigned executable, then sign the result");
-      }
-      continue;
-    }
-    if (rva == 0 || i == ResourceDirectory) continue;
+    if (rva == 0 || i == ResourceDirectory || i == CertificateDirectory) continue;
     if (i == RelocationDirectory) {
       if (!checkRelocations(rva, size, report)) return false;
       continue;

@@ -50,6 +50,7 @@ class PeImage {
  private:
   bool readHeaders(Report& report);
   bool readSections(Report& report);
+  bool checkSignature(Report& report) const;
   bool checkEnd(Report& report) const;
   bool checkDirectories(Report& report);
   bool checkRelocations(std::uint32_t rva, std::uint32_t size, Report& report);
