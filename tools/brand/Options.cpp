@@ -51,6 +51,15 @@ const ValueOption valueOptions[] = {
     {"--copyright", true, [](BrandOptions& o) { return &o.version.legalCopyright; }},
 };
 
+const std::pair<const char*, DpiAwareness> dpiChoices[] = {
+    {"none", DpiAwareness::None},
+    {"system", DpiAwareness::System},
+    {"per-monitor-v2", DpiAwareness::PerMonitorV2}};
+const std::pair<const char*, ExecutionLevel> levelChoices[] = {
+    {"asInvoker", ExecutionLevel::AsInvoker},
+    {"highestAvailable", ExecutionLevel::HighestAvailable},
+    {"requireAdministrator", ExecutionLevel::RequireAdministrator}};
+
 template <typename Value, std::size_t N>
 bool choose(const std::string& option, const std::string& text,
             const std::pair<const char*, Value> (&choices)[N], Value& value, Report& report) {
@@ -134,19 +143,11 @@ bool parseCommandLine(const std::vector<std::string>& arguments, BrandOptions& o
       options.manifest.longPathAware = options.manifestGiven = true;
     } else if (name == "--utf8-code-page") {
       options.manifest.utf8CodePage = options.manifestGiven = true;
-    } else if (name == "--dpi-awareness") {
-      static const std::pair<const char*, DpiAwareness> choices[] = {
-          {"none", DpiAwareness::None},
-          {"system", DpiAwareness::System},
-          {"per-monitor-v2", DpiAwareness::PerMonitorV2}};
-      if (!choose(name, value, choices, options.manifest.dpiAwareness, report)) return false;
-      options.manifestGiven = true;
-    } else if (name == "--execution-level") {
-      static const std::pair<const char*, ExecutionLevel> choices[] = {
-          {"asInvoker", ExecutionLevel::AsInvoker},
-          {"highestAvailable", ExecutionLevel::HighestAvailable},
-          {"requireAdministrator", ExecutionLevel::RequireAdministrator}};
-      if (!choose(name, value, choices, options.manifest.executionLevel, report)) return false;
+    } else if (name == "--dpi-awareness" || name == "--execution-level") {
+      const bool chosen = name == "--dpi-awareness"
+                              ? choose(name, value, dpiChoices, options.manifest.dpiAwareness, report)
+                              : choose(name, value, levelChoices, options.manifest.executionLevel, report);
+      if (!chosen) return false;
       options.manifestGiven = true;
     } else if (takesValue) {
       const ValueOption& option = *std::find_if(std::begin(valueOptions), std::end(valueOptions),
