@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstring>
+
 #include "os/CommandLine.h"
 #include "os/Process.h"
 #include "os/win32/Handles.h"
@@ -77,10 +79,13 @@ bool setEnvironment(const char* name, const std::string& value) {
 bool expandEnvironment(std::string& text) {
   const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
   if (needed == 0) return false;
-  std::string buffer(needed, '\0');
-  const DWORD written = ExpandEnvironmentStringsA(text.c_str(), &buffer[0], needed);
-  if (written == 0 || written > needed) return false;
-  buffer.resize(written - 1);  // the count includes the terminating zero
+  // Some systems count characters, not bytes, in a multi-byte code page (UTF-8): the buffer has
+  // room for three bytes a character, and the text ends at its terminating zero, not at the count.
+  std::string buffer(static_cast<std::size_t>(needed) * 3 + 1, '\0');
+  const DWORD written =
+      ExpandEnvironmentStringsA(text.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+  if (written == 0 || written > buffer.size()) return false;
+  buffer.resize(std::strlen(buffer.c_str()));
   text = buffer;
   return true;
 }

@@ -27,7 +27,7 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png', 'SCREENSHOT_DIR',
            'read_bmp', 'Picture', 'Session', 'control',
            'text', 'app_ini', 'read_lines', 'traced', 'wait_for', 'read_log', 'log_field',
-           'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files']
+           'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files', 'make_icon']
 
 SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
 BUILD_DIR = Path(os.environ.get('BUILD_DIR') or SOURCE_DIR / 'build' / 'linux')
@@ -629,6 +629,56 @@ class Wine:
         result.elapsed_ms = report['elapsed_ms']
         return result
 
+    def console(self, lines, env=None, settle=1.5, timeout=90):
+        """Types lines at an interactive cmd.exe of this prefix on a pseudo-terminal, as a user at
+        a terminal does: each once the screen has been quiet for settle seconds, then "exit".
+        env entries go through the Unix environment (custom variables reach the programs).
+        Returns the screen's text with the terminal's control sequences dropped, its cursor moves
+        to the right as blanks and its line ends as "\\n"."""
+        import pty
+        import re
+        import select
+        full_env = self._full_env(env)
+        pid, fd = pty.fork()
+        if pid == 0:
+            try:
+                os.chdir(str(self.workdir))
+                os.execve(WINE64, [WINE64, 'cmd'], full_env)
+            finally:
+                os._exit(127)
+        screen = b''
+        pending = [line.encode('utf-8') + b'\r' for line in list(lines) + ['exit']]
+        quiet_since = time.time()
+        deadline = time.time() + timeout
+        try:
+            while time.time() < deadline:
+                ready, _, _ = select.select([fd], [], [], 0.2)
+                if ready:
+                    try:
+                        piece = os.read(fd, 4096)
+                    except OSError:
+                        break  # the terminal closed: cmd has exited
+                    if not piece:
+                        break
+                    screen += piece
+                    quiet_since = time.time()
+                elif pending and time.time() - quiet_since >= settle:
+                    os.write(fd, pending.pop(0))
+                    quiet_since = time.time()
+            else:
+                raise WineError('cmd did not end within %s s; screen: %r' % (timeout, screen[-2000:]))
+        finally:
+            try:
+                os.killpg(pid, signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+            os.waitpid(pid, 0)
+            os.close(fd)
+        text = screen.decode('utf-8', 'replace')
+        text = re.sub(r'\x1b\[(\d*)C', lambda m: ' ' * int(m.group(1) or 1), text)
+        text = re.sub(r'\x1b\][^\x07]*\x07|\x1b\[[0-9;?]*[A-Za-z]', '', text)
+        return text.replace('\r\n', '\n').replace('\r', '')
+
     # -- registry ------------------------------------------------------------------------------
 
     def _tool(self, args, timeout=120):
@@ -826,3 +876,54 @@ def block_files(program_path, env=None):
         base += '~%016x' % _fnv1a64(raw)
     folder = private_folder(env)
     return folder / (base + '.block'), folder / (base + '.users')
+
+
+def make_icon(path, images):
+    """Writes an icon file with one image per (size, bits) in images: bits 4 or 8 give a paletted
+    bitmap, 32 a bitmap with alpha, 'png' a PNG image (as Windows keeps 256x256 images). Every
+    size draws a pattern of its own. The directory leaves planes and bit count at 0 for PNG images,
+    as many icon editors do. Returns the image bytes in order."""
+    datas, entries = [], []
+    for size, bits in images:
+        def colour(x, y):
+            return ((x * 255) // size, (y * 255) // size, (size * 37) & 0xFF)
+        if bits == 'png':
+            bmp = Path(tempfile.mkstemp(suffix='.bmp')[1])
+            stride = size * 3 + (-size * 3) % 4
+            rows = b''.join(bytes(c for x in range(size) for c in reversed(colour(x, y)))
+                            + b'\0' * (stride - size * 3) for y in range(size - 1, -1, -1))
+            bmp.write_bytes(b'BM' + struct.pack('<IHHI', 54 + len(rows), 0, 0, 54)
+                            + struct.pack('<IiiHHIIiiII', 40, size, size, 1, 24, 0, len(rows), 0, 0, 0, 0)
+                            + rows)
+            png = bmp.with_suffix('.png')
+            bmp_to_png(bmp, png)
+            data = png.read_bytes()
+            bmp.unlink()
+            png.unlink()
+            entries.append((size % 256, size % 256, 0, 0, 0, len(data)))
+        else:
+            colours = 1 << bits if bits <= 8 else 0
+            palette = b''.join(struct.pack('<BBBB', (i * 53) & 0xFF, (i * 97) & 0xFF, (i * 29) & 0xFF, 0)
+                               for i in range(colours))
+            pixels = bytearray()
+            for y in range(size - 1, -1, -1):
+                if bits == 32:
+                    row = b''.join(bytes(reversed(colour(x, y))) + b'\xff' for x in range(size))
+                else:
+                    indices = [(x + y) % colours for x in range(size)]
+                    per_byte = 8 // bits
+                    row = bytes(sum(indices[x + k] << (8 - bits * (k + 1)) for k in range(per_byte))
+                                for x in range(0, size, per_byte))
+                pixels += row + b'\0' * (-len(row) % 4)
+            mask = b'\0' * (((size + 31) // 32) * 4 * size)
+            data = (struct.pack('<IiiHHIIiiII', 40, size, 2 * size, 1, bits, 0,
+                                len(pixels) + len(mask), 0, 0, 0, 0) + palette + bytes(pixels) + mask)
+            entries.append((size % 256, size % 256, colours % 256, 1, bits, len(data)))
+        datas.append(data)
+    offset = 6 + 16 * len(images)
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    for (width, height, colours, planes, bits, length), data in zip(entries, datas):
+        directory += struct.pack('<BBBBHHII', width, height, colours, 0, planes, bits, length, offset)
+        offset += length
+    Path(path).write_bytes(directory + b''.join(datas))
+    return datas

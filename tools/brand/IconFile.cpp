@@ -1,0 +1,127 @@
+#include "tools/brand/IconFile.h"
+
+#include <algorithm>
+#include <string>
+
+namespace brand {
+
+namespace {
+
+constexpr std::size_t DirectoryHeaderSize = 6;
+constexpr std::size_t FileEntrySize = 16;
+constexpr std::size_t GroupEntrySize = 14;
+constexpr std::uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+bool isPng(const Bytes& data) {
+  return data.size() >= 8 && std::equal(PngSignature, PngSignature + 8, data.begin());
+}
+
+// The icon numbers a group's entries name.
+std::vector<std::uint16_t> groupMembers(const Bytes& group) {
+  std::vector<std::uint16_t> ids;
+  if (!fits(group, 0, DirectoryHeaderSize)) return ids;
+  const std::size_t count = u16At(group, 4);
+  for (std::size_t i = 0; i < count && fits(group, DirectoryHeaderSize + GroupEntrySize * i, GroupEntrySize);
+       ++i) {
+    ids.push_back(u16At(group, DirectoryHeaderSize + GroupEntrySize * i + 12));
+  }
+  return ids;
+}
+
+// A bitmap image starts with one of the three bitmap headers Windows knows.
+bool isBitmap(const Bytes& data) {
+  if (!fits(data, 0, 40)) return false;
+  const std::uint32_t header = u32At(data, 0);
+  return header == 40 || header == 108 || header == 124;
+}
+
+}  // namespace
+
+bool readIconFile(const Bytes& file, std::vector<IconImage>& images, Report& report) {
+  images.clear();
+  if (!fits(file, 0, DirectoryHeaderSize) || u16At(file, 0) != 0 || u16At(file, 2) != 1) {
+    return report.fail("not an icon (.ico) file");
+  }
+  const std::size_t count = u16At(file, 4);
+  if (count == 0) return report.fail("the icon file holds no images");
+  if (!fits(file, DirectoryHeaderSize, FileEntrySize * count)) {
+    return report.fail("the icon file's directory is cut short");
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t entry = DirectoryHeaderSize + FileEntrySize * i;
+    const std::string which = "icon image " + std::to_string(i + 1);
+    IconImage image;
+    image.width = file[entry];
+    image.height = file[entry + 1];
+    image.colorCount = file[entry + 2];
+    image.planes = u16At(file, entry + 4);
+    image.bitCount = u16At(file, entry + 6);
+    const std::uint32_t size = u32At(file, entry + 8);
+    const std::uint32_t offset = u32At(file, entry + 12);
+    if (size == 0 || !fits(file, offset, size)) return report.fail(which + " lies outside the file");
+    image.data.assign(file.begin() + offset, file.begin() + offset + size);
+    if (isPng(image.data)) {
+      if (image.bitCount == 0) image.bitCount = 32;
+    } else if (isBitmap(image.data)) {
+      if (image.bitCount == 0) image.bitCount = u16At(image.data, 14);
+    } else {
+      return report.fail(which + " is neither a bitmap nor a PNG image");
+    }
+    if (image.planes == 0) image.planes = 1;
+    images.push_back(image);
+  }
+  return true;
+}
+
+bool replaceIconGroup(Resources& resources, std::uint16_t groupId,
+                      const std::vector<IconImage>& images, Report& report) {
+  const ResourceName group = resourceId(groupId);
+  std::vector<std::uint16_t> oldMembers;
+  for (const Resource& resource : resources) {
+    if (resource.type == resourceId(TypeGroupIcon) && resource.name == group) {
+      const std::vector<std::uint16_t> ids = groupMembers(resource.data);
+      oldMembers.insert(oldMembers.end(), ids.begin(), ids.end());
+    }
+  }
+  const std::uint16_t language = removeResources(resources, TypeGroupIcon, &group, LanguageEnglishUs);
+  std::vector<std::uint16_t> stillUsed;
+  for (const Resource& resource : resources) {
+    if (resource.type == resourceId(TypeGroupIcon)) {
+      const std::vector<std::uint16_t> ids = groupMembers(resource.data);
+      stillUsed.insert(stillUsed.end(), ids.begin(), ids.end());
+    }
+  }
+  for (std::uint16_t id : oldMembers) {
+    if (std::find(stillUsed.begin(), stillUsed.end(), id) != stillUsed.end()) continue;
+    const ResourceName name = resourceId(id);
+    removeResources(resources, TypeIcon, &name, 0);
+  }
+
+  std::vector<std::uint16_t> taken;
+  for (const Resource& resource : resources) {
+    if (resource.type == resourceId(TypeIcon) && resource.name.text.empty()) taken.push_back(resource.name.id);
+  }
+  Resource directory{resourceId(TypeGroupIcon), group, language, 0, {}};
+  appendU16(directory.data, 0);
+  appendU16(directory.data, 1);
+  appendU16(directory.data, static_cast<std::uint32_t>(images.size()));
+  std::uint32_t next = 1;
+  for (const IconImage& image : images) {
+    while (std::find(taken.begin(), taken.end(), next) != taken.end()) ++next;
+    if (next > 0xFFFF) return report.fail("no icon numbers are left for so many images");
+    const std::uint16_t id = static_cast<std::uint16_t>(next++);
+    directory.data.push_back(image.width);
+    directory.data.push_back(image.height);
+    directory.data.push_back(image.colorCount);
+    directory.data.push_back(0);
+    appendU16(directory.data, image.planes);
+    appendU16(directory.data, image.bitCount);
+    appendU32(directory.data, static_cast<std::uint32_t>(image.data.size()));
+    appendU16(directory.data, id);
+    resources.push_back(Resource{resourceId(TypeIcon), resourceId(id), language, 0, image.data});
+  }
+  resources.push_back(directory);
+  return true;
+}
+
+}  // namespace brand
