@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless)
 if [ "${1:-}" != "--linux" ]; then
   packages+=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64 xvfb
+    wine64 xvfb clang libclang-rt-14-dev
   )
 fi
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds all three targets and runs every test: native unit tests (also
-# under ASan and UBSan), the unit tests as a Windows program under Wine, and the end-to-end tests
-# on Linux (real JVM) and Windows (Wine under Xvfb).
+# Installs what is missing, builds all three targets (and the clang build) and runs every test:
+# native unit tests (also under ASan and UBSan), the unit tests as a Windows program under Wine, the
+# end-to-end tests on Linux (real JVM) and Windows (Wine under Xvfb), and each fuzz target briefly.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 tools/setup.sh || exit 1
@@ -26,6 +26,13 @@ for dir in linux win64; do
     status=1
   fi
 done
+echo "test: fuzz (a few seconds a target)"
+if tools/fuzz.sh 3 | tee build/test-logs/fuzz.log; then
+  total_passed=$((total_passed + 1))
+else
+  total_failed=$((total_failed + 1))
+  status=1
+fi
 echo "all: $total_passed passed, $total_failed failed"
 [ "$total_passed" -gt 0 ] || status=1
 exit $status

@@ -1,0 +1,54 @@
+// The user's VM parameters: splitting gives tokens without separators at their ends, unquoting in
+// one pass gives what the pair-by-pair rewriting always gave, and relative memory sizes and stack
+// sizes become well-formed values whatever the numbers.
+
+#include "fuzz/FuzzInput.h"
+#include "vm/OptionText.h"
+
+namespace {
+
+// The rule as first written: each pair rewrites the whole text. Quadratic, and the reference.
+std::string unquoteByRewriting(const std::string& token) {
+  std::string text = token;
+  std::size_t open = text.find('"');
+  while (open != std::string::npos) {
+    std::size_t close = text.find('"', open + 1);
+    if (close == std::string::npos) break;
+    if (close + 1 < text.size() && text[close + 1] == '"') ++close;
+    const std::string inner = text.substr(open + 1, close - open - 1);
+    text = text.substr(0, open) + inner + text.substr(close + 1);
+    open = text.find('"', open + inner.size());
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzInput input(data, size);
+  const std::uint8_t flags = input.byte();
+  const std::string parameters = input.rest().substr(0, 4096);
+
+  for (const std::string& token : splitVmParameters(parameters)) {
+    FUZZ_REQUIRE(!token.empty());
+    FUZZ_REQUIRE(token.front() != ' ');
+    const std::string unquoted = unquote(token);
+    FUZZ_REQUIRE(unquoted == unquoteByRewriting(token));
+    FUZZ_REQUIRE(unquoted.size() <= token.size());
+
+    const MemoryArithmetic arithmetic =
+        (flags & 1) != 0 ? MemoryArithmetic::Narrow32 : MemoryArithmetic::Wide64;
+    if (isRelativeMemoryOption(unquoted)) {
+      const std::uint64_t physical = (flags & 2) != 0 ? 0xFFFFFFFFull : (8ull << 30);
+      const std::uint64_t virtualFree = (flags & 4) != 0 ? (1ull << 47) : 0x7FFE0000ull;
+      const std::string resolved = resolveMemoryOption(unquoted, physical, virtualFree, arithmetic);
+      FUZZ_REQUIRE(resolved.size() >= 2 && resolved.back() == 'K');
+      FUZZ_REQUIRE(resolved.compare(0, 4, unquoted.substr(0, 4)) == 0);
+    }
+    if (unquoted.compare(0, 4, "-Xss") == 0) {
+      std::uint32_t stack = 12345;
+      if (!parseStackSize(unquoted.substr(4), stack, arithmetic)) FUZZ_REQUIRE(stack == 12345);
+    }
+  }
+  return 0;
+}
