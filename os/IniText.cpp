@@ -43,6 +43,9 @@ bool nextLine(const std::string& text, std::size_t from, Line& line) {
     line.end = end;
     line.next = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? end + 2 : end + 1;
   }
+  // The profile functions read a line as a C string: a zero byte ends what the line says.
+  const std::size_t zero = text.find('\0', line.begin);
+  if (zero < line.end) line.end = zero;
   return true;
 }
 

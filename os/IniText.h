@@ -4,7 +4,8 @@
 // INI text with the observable rules of the Windows profile functions, for systems without them:
 // sections in brackets, key=value lines, section and key names compared without regard to case,
 // blanks around names and values dropped, one pair of quotes around a value dropped, the first
-// matching section and key winning, comment lines (";") passed over. A line without "=" names a
+// matching section and key winning, comment lines (";") passed over, a zero byte ending what its
+// line says. A line without "=" names a
 // key without a value, so it is passed over unless that very key is asked for.
 
 #include <string>

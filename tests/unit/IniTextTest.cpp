@@ -57,6 +57,10 @@ TEST_CASE(iniText_reading) {
       {"junk line does not end the section", "[S]\njunk line\nK=v\n", "S", "K", "[v]"},
       {"CRLF lines", "[S]\r\nA=1\r\nK=v\r\n[T]\r\n", "S", "K", "[v]"},
       {"CRLF empty value", "[S]\r\nK=\r\n", "S", "K", "[]"},
+      // A zero byte ends what its line says, as the profile functions read it.
+      {"zero byte cuts the value", std::string("[S]\nK=com.ex\0ample\n", 19), "S", "K", "[com.ex]"},
+      {"zero byte cuts the key", std::string("[S]\nK\0 Z=x\nK Z=y\n", 17), "S", "K Z", "[y]"},
+      {"zero byte cuts the header", std::string("[S\0]\nK=x\n[S]\nK=y\n", 17), "S", "K", "[y]"},
       {"last line without line break", "[S]\nK=v", "S", "K", "[v]"},
       {"header without line break", "[S]", "S", "K", "absent"},
       {"value over 255 characters", "[S]\nK=" + longValue + "\n", "S", "K", "[" + longValue + "]"},
