@@ -1,6 +1,7 @@
 #include "os/IniText.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "os/Text.h"
 
@@ -44,8 +45,8 @@ bool nextLine(const std::string& text, std::size_t from, Line& line) {
     line.next = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? end + 2 : end + 1;
   }
   // The profile functions read a line as a C string: a zero byte ends what the line says.
-  const std::size_t zero = text.find('\0', line.begin);
-  if (zero < line.end) line.end = zero;
+  const void* zero = std::memchr(text.data() + line.begin, '\0', line.end - line.begin);
+  if (zero != nullptr) line.end = static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
   return true;
 }
 
