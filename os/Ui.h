@@ -20,6 +20,9 @@ std::string loadString(unsigned id);
 // characters its 1024-byte buffer holds.
 std::string formatV(const char* format, va_list args);
 
+// Formats with the system C library's printf rules, whole however long (for the trace).
+std::string formatPrintfV(const char* format, va_list args);
+
 // A message box with the system's default caption; its result. On POSIX the text goes to
 // standard error.
 int messageBox(WindowHandle owner, const char* text, unsigned style);

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Draws the launcher's icon: a cup with steam over a blue tile, as one 48x48 image in 32-bit
-colour and one 16x16 image in the 16 standard colours. Writes launcher.ico beside this script."""
+colour and one 16x16 image in the 16 standard colours. Writes launcher.ico beside this script.
+
+The 32-bit image is stored PNG-compressed, as Windows reads icon images since Vista: a bitmap of
+it would be 9.5 KB of the executable, which is copied beside every application."""
 import os
 import struct
+import zlib
 
 
 def shape(size):
@@ -71,17 +75,19 @@ def mask_rows(grid, size):
 
 def image32(size):
     grid = shape(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = bytearray()
-    for y in range(size - 1, -1, -1):
+    rows = bytearray()
+    for y in range(size):
+        rows += b'\0'  # no filter
         for x in range(size):
             c = grid[y][x]
-            if c is None:
-                pixels += b'\0\0\0\0'
-            else:
-                r, g, b = RGB[c]
-                pixels += bytes((b, g, r, 255))
-    return header + bytes(pixels) + mask_rows(grid, size)
+            rows += b'\0\0\0\0' if c is None else bytes(RGB[c] + (255,))
+
+    def chunk(kind, body):
+        return (struct.pack('>I', len(body)) + kind + body
+                + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(bytes(rows), 9)) + chunk(b'IEND', b''))
 
 
 def image4(size):

@@ -1,4 +1,4 @@
-#include <algorithm>
+#include <utility>
 
 #include "launcher/Trace.h"
 #include "runtime/JvmCandidate.h"
@@ -22,11 +22,18 @@ bool kindFavored(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& c
 void sortCandidates(CandidateList& list, const LauncherConfig& config) {
   const bool byFavor = config.sourceFavor;
   const bool byServer = config.jvmType == JvmType::FavorServer;
-  std::stable_sort(list.begin(), list.end(), [&](const JvmCandidate& a, const JvmCandidate& b) {
+  const auto before = [&](const JvmCandidate& a, const JvmCandidate& b) {
     if (byFavor && a.favored != b.favored) return a.favored;
     if (byServer && a.isServer != b.isServer) return a.isServer;
     return compareVersions(a.version, b.version) > 0;
-  });
+  };
+  // An insertion sort: stable, and a list holds a handful of installations, so the library's
+  // merge sort would only cost the executable several kilobytes.
+  for (std::size_t i = 1; i < list.size(); ++i) {
+    for (std::size_t j = i; j > 0 && before(list[j], list[j - 1]); --j) {
+      std::swap(list[j], list[j - 1]);
+    }
+  }
 }
 
 std::size_t selectCandidate(const CandidateList& list, const StringArray& preferredVersions) {

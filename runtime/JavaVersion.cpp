@@ -1,8 +1,8 @@
 #include "runtime/JavaVersion.h"
 
-#include <cstdio>
 
 #include "launcher/ErrorReport.h"
+#include "os/Text.h"
 
 namespace {
 
@@ -79,10 +79,8 @@ bool isUnbounded(const JavaVersion& v) { return allComponents(v, 0) || allCompon
 std::string joinComponents(const JavaVersion& v, int count) {
   std::string text;
   for (int i = 0; i < count && i < 4; ++i) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%d", static_cast<int>(v.components[i]));
     if (i > 0) text += '.';
-    text += number;
+    text += os::signedDecimal(v.components[i]);
   }
   return text;
 }

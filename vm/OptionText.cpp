@@ -1,8 +1,8 @@
 #include "vm/OptionText.h"
 
-#include <cstdio>
 
 #include "os/Path.h"
+#include "os/Text.h"
 
 namespace {
 
@@ -142,7 +142,7 @@ std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhy
   const bool ofFreeAddressSpace = unit == 'T' || unit == 't';
   const std::uint64_t figure = ofFreeAddressSpace ? availableVirtual : totalPhysical;
   const std::string prefix = token.substr(0, list.firstIndex);
-  char number[32];
+  std::string number;
 
   if (arithmetic == MemoryArithmetic::Narrow32) {
     // The 32-bit launcher's figures are 32-bit values, and so are its products.
@@ -151,7 +151,7 @@ std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhy
         static_cast<std::uint32_t>(truncateToU64(static_cast<double>(base) * fraction));
     if (maximum != 0 && value > maximum * 1024u) value = maximum * 1024u;
     if (minimum * 1024u > value) value = minimum * 1024u;
-    std::snprintf(number, sizeof number, "%d", static_cast<int>(value));
+    number = os::signedDecimal(static_cast<std::int32_t>(value));
   } else {
     const std::uint64_t base = figure >> 10;
     std::uint64_t value = truncateToU64(static_cast<double>(base) * fraction);
@@ -159,7 +159,7 @@ std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhy
     const std::uint64_t minimumKb = static_cast<std::uint64_t>(minimum) * 1024u;
     if (maximum != 0 && value > maximumKb) value = maximumKb;
     if (minimumKb > value) value = minimumKb;
-    std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(value));
+    number = os::unsignedDecimal(value);
   }
   return prefix + number + "K";
 }

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "os/Ui.h"
 
 namespace os {
@@ -29,6 +31,19 @@ std::string formatV(const char* format, va_list args) {
   wvsprintfA(buffer, format, args);
   buffer[1023] = '\0';
   return std::string(buffer);
+}
+
+std::string formatPrintfV(const char* format, va_list args) {
+  // The system library's own (msvcrt), not the C99 engine a C++ build would otherwise bring.
+  va_list counting;
+  va_copy(counting, args);
+  const int needed = _vscprintf(format, counting);
+  va_end(counting);
+  if (needed <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+  _vsnprintf(&text[0], text.size(), format, args);
+  text.resize(static_cast<std::size_t>(needed));
+  return text;
 }
 
 int messageBox(WindowHandle owner, const char* text, unsigned style) {

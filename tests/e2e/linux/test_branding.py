@@ -79,7 +79,7 @@ class BrandingRefusals(unittest.TestCase):
         rows = [
             # (label, input bytes or None for a missing file, further options, the message)
             ('a text file', b'hello\n', [], 'not a Windows executable (no MZ header)'),
-            ('cut short', launcher[:0x400], [], 'the headers are cut short'),
+            ('cut short', launcher[:0x200], [], 'the headers are cut short'),
             ('cut in the sections', launcher[:0x10000], [], 'lies outside the file'),
             ('a DLL', (win64_build() / 'vmdouble' / 'jvm.dll').read_bytes(), [], 'not a program but a DLL'),
             ('signed', signed(launcher), [], 'the executable is signed (it has a certificate table): '
