@@ -226,8 +226,11 @@ def _remove_stale(base, age=6 * 3600):
 def start_xvfb():
     """Starts an Xvfb server of 1024 by 768 pixels on a free display; returns (process, ':N')."""
     read_end, write_end = os.pipe()
+    # A desktop always has clients; without -noreset the server resets whenever its last client
+    # goes, and the next program's connection waits for that.
     xvfb = subprocess.Popen(
-        ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+        ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp',
+         '-noreset'],
         pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
         stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=_die_with_parent)
     os.close(write_end)
