@@ -6,7 +6,9 @@ Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, 
          the UI driver (build/win64/uidriver.exe), which reads, photographs and dismisses every
          dialog box of the program and reports its exact 32-bit exit code.
          with wine.session(exe) as s: the test drives the program's windows itself through the
-         driver's interactive mode (s.wait_dialog, s.info, s.press, s.resize, s.shot, ...).
+         driver's interactive mode (s.wait_dialog, s.wait_window, s.info, s.press, s.shot, ...).
+Both:    write_pictures(...) makes BMP, JPEG, GIF and PNG test pictures with the JDK's writers;
+         with Xvfb() as display: a private X display for a Linux program.
 """
 
 import hashlib
