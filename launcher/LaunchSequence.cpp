@@ -82,13 +82,11 @@ std::int32_t Launcher::run() {
 
   prepareEnvironment(*this);
 
-  if (splashWanted(arguments)) {
-    if (!showSplash(*this)) return 0;
-  } else {
-    trace("splash: suppressed by the command line");
-  }
-
+  const bool splash = splashWanted(arguments);
+  if (!splash) trace("splash: suppressed by the command line");
+  if (splash && !splashFollowsVmLibrary() && !showSplash(*this)) return 0;
   if (!loadJvmLibrary(*this)) return -1;
+  if (splash && splashFollowsVmLibrary() && !showSplash(*this)) return 0;
   if (!buildVmOptions(*this)) return -1;
 
   const std::uint32_t vmResult = runVmThread(*this);

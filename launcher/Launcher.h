@@ -53,7 +53,8 @@ class Launcher {
   JNIEnv* jniEnv = nullptr;  // valid on the VM thread only
   StringArray arguments;     // handed to main, without the program path
   std::unique_ptr<SplashWindow> splashWindow;
-  // Owner of error boxes: written once by the splash thread when its window exists; null before.
+  // Owner of error boxes: written by the splash thread when its window exists, and cleared by it
+  // before it destroys the window; null before and after.
   std::atomic<WindowHandle> messageParent{nullptr};
   StringArray vmOptions;
 

@@ -16,11 +16,12 @@ mkdir -p "$app/classes" "$app/native"
 "$jdk/bin/javac" --release 11 -d "$app/classes" "$here/demo/src/demo/DemoApp.java"
 cp "$build/launcher" "$app/demo"
 cp "$here/demo/demo.ini" "$app/demo.ini"
+cp "$here/demo/splash.png" "$app/splash.png"
 
 echo "== $app/demo $*"
 cd "$app"
 status=0
 QL_LAUNCHER_TRACE="$app/trace.txt" timeout 60 ./demo "$@" || status=$?
 echo "== exit code $status; what the launcher decided (QL_LAUNCHER_TRACE):"
-grep -E '^(runtime search|selected candidate|VM library|environment|VM option|VM thread)' "$app/trace.txt" || true
+grep -E '^(runtime search|selected candidate|VM library|environment|VM option|VM thread|splash)' "$app/trace.txt" || true
 exit "$status"

@@ -4,7 +4,8 @@
 # With --linux, only what the Linux launcher and its demo need.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless)
+# openjdk-17-jre brings the runtime's splash library (lib/libsplashscreen.so) and the X11 toolkit.
+packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless openjdk-17-jre)
 if [ "${1:-}" != "--linux" ]; then
   packages+=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

@@ -6,7 +6,9 @@ Windows: with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, 
          the UI driver (build/win64/uidriver.exe), which reads, photographs and dismisses every
          dialog box of the program and reports its exact 32-bit exit code.
          with wine.session(exe) as s: the test drives the program's windows itself through the
-         driver's interactive mode (s.wait_dialog, s.info, s.press, s.resize, s.shot, ...).
+         driver's interactive mode (s.wait_dialog, s.wait_window, s.info, s.press, s.shot, ...).
+Both:    write_pictures(...) makes BMP, JPEG, GIF and PNG test pictures with the JDK's writers;
+         with Xvfb() as display: a private X display for a Linux program.
 """
 
 import hashlib
@@ -27,12 +29,14 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png', 'SCREENSHOT_DIR',
            'read_bmp', 'Picture', 'Session', 'control',
            'text', 'app_ini', 'read_lines', 'traced', 'wait_for', 'read_log', 'log_field',
-           'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files', 'make_icon']
+           'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files',
+           'make_icon', 'Xvfb', 'write_pictures', 'JDK_HOME']
 
 SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
 BUILD_DIR = Path(os.environ.get('BUILD_DIR') or SOURCE_DIR / 'build' / 'linux')
 SCREENSHOT_DIR = SOURCE_DIR / 'build' / 'screenshots'
 WINE64 = '/usr/lib/wine/wine64'
+JDK_HOME = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 WINESERVER = '/usr/lib/wine/wineserver'
 
 
@@ -221,6 +225,55 @@ def _remove_stale(base, age=6 * 3600):
             pass
 
 
+def start_xvfb():
+    """Starts an Xvfb server of 1024 by 768 pixels on a free display; returns (process, ':N')."""
+    read_end, write_end = os.pipe()
+    # A desktop always has clients; without -noreset the server resets whenever its last client
+    # goes, and the next program's connection waits for that.
+    xvfb = subprocess.Popen(
+        ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp',
+         '-noreset'],
+        pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=_die_with_parent)
+    os.close(write_end)
+    number = b''
+    deadline = time.time() + 30
+    with os.fdopen(read_end, 'rb', buffering=0) as pipe:
+        import select
+        while not number.endswith(b'\n') and time.time() < deadline:
+            ready, _, _ = select.select([pipe], [], [], max(0.0, deadline - time.time()))
+            if not ready:
+                break
+            piece = pipe.read(16)
+            if not piece:
+                break
+            number += piece
+    if not number.strip().isdigit():
+        _kill_group(xvfb)
+        raise WineError('Xvfb did not report a display number')
+    return xvfb, ':' + number.strip().decode()
+
+
+def _terminate(process):
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        _kill_group(process)
+
+
+class Xvfb:
+    """A private X display for a Linux test: with Xvfb() as display: ... (display is ':N')."""
+
+    def __enter__(self):
+        self._process, self.display = start_xvfb()
+        return self.display
+
+    def __exit__(self, *exc):
+        _terminate(self._process)
+        return False
+
+
 class Running:
     """A program started with Wine.start; wait() gives its Result."""
 
@@ -338,6 +391,14 @@ class Session:
     def info(self, hwnd):
         return self.command('info', hwnd)
 
+    def wait_window(self, class_name, timeout=30):
+        """A visible top-level window of the program of that window class."""
+        return self.command('wait-window', class_name, int(timeout * 1000), timeout=timeout + 30)['hwnd']
+
+    def windows(self, class_name):
+        """Every top-level window of the program of that class, shown or not."""
+        return self.command('windows', class_name)['windows']
+
     def shot(self, hwnd, name):
         """A picture of the window: saved as build/screenshots/<name>.png; returns (png, Picture)."""
         bmp = self._wine.unixpath(self.command('shot', hwnd, name)['path'])
@@ -446,27 +507,7 @@ class Wine:
             reg.write('\n[Software\\\\Wine\\\\X11 Driver] %d\n"Managed"="N"\n' % int(time.time()))
 
     def _start_xvfb(self):
-        read_end, write_end = os.pipe()
-        self._xvfb = subprocess.Popen(
-            ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
-            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=_die_with_parent)
-        os.close(write_end)
-        number = b''
-        deadline = time.time() + 30
-        with os.fdopen(read_end, 'rb', buffering=0) as pipe:
-            import select
-            while not number.endswith(b'\n') and time.time() < deadline:
-                ready, _, _ = select.select([pipe], [], [], max(0.0, deadline - time.time()))
-                if not ready:
-                    break
-                piece = pipe.read(16)
-                if not piece:
-                    break
-                number += piece
-        if not number.strip().isdigit():
-            raise WineError('Xvfb did not report a display number')
-        self.display = ':' + number.strip().decode()
+        self._xvfb, self.display = start_xvfb()
 
     def __exit__(self, *exc):
         if self.prefix is not None and (self.prefix / 'system.reg').exists():
@@ -480,11 +521,7 @@ class Wine:
             except subprocess.TimeoutExpired:
                 pass
         if self._xvfb is not None:
-            self._xvfb.terminate()
-            try:
-                self._xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                _kill_group(self._xvfb)
+            _terminate(self._xvfb)
             self._xvfb = None
         if self.root is not None and not os.environ.get('KEEP_WINE'):
             shutil.rmtree(self.root, ignore_errors=True)
@@ -769,6 +806,48 @@ def read_lines(path, encoding='utf-8'):
 def traced(lines, prefix):
     """The rest of every line that starts with prefix."""
     return [line[len(prefix):] for line in lines if line.startswith(prefix)]
+
+
+_PICTURES_JAVA = r'''
+import java.awt.image.BufferedImage;
+import java.io.File;
+import javax.imageio.ImageIO;
+
+public class Pictures {
+  // Groups of eight arguments: path, format, width, height, then the colours (rrggbb) of the
+  // top-left, top-right, bottom-left and bottom-right quarters.
+  public static void main(String[] args) throws Exception {
+    for (int i = 0; i < args.length; i += 8) {
+      int width = Integer.parseInt(args[i + 2]);
+      int height = Integer.parseInt(args[i + 3]);
+      BufferedImage image = new BufferedImage(width, height, BufferedImage.TYPE_INT_RGB);
+      for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+          int quarter = (y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1);
+          image.setRGB(x, y, Integer.parseInt(args[i + 4 + quarter], 16));
+        }
+      }
+      if (!ImageIO.write(image, args[i + 1], new File(args[i]))) {
+        throw new IllegalArgumentException("no writer for " + args[i + 1]);
+      }
+    }
+  }
+}
+'''
+
+
+def write_pictures(*pictures):
+    """Writes pictures with the JDK's own image writers, in one run of java. Each picture is
+    (path, format, width, height, quarters): format one of 'bmp', 'jpeg', 'gif', 'png'; quarters
+    the (r, g, b) colours of the top-left, top-right, bottom-left and bottom-right quarters."""
+    with tempfile.TemporaryDirectory(prefix='pictures-') as folder:
+        source = Path(folder) / 'Pictures.java'
+        source.write_text(_PICTURES_JAVA)
+        argv = [str(JDK_HOME / 'bin' / 'java'), '-Djava.awt.headless=true', str(source)]
+        for path, kind, width, height, quarters in pictures:
+            argv += [str(path), kind, str(width), str(height)]
+            argv += ['%02x%02x%02x' % tuple(colour) for colour in quarters]
+        subprocess.run(argv, check=True, timeout=180, stdin=subprocess.DEVNULL)
 
 
 def wait_for(condition, what, timeout=60, interval=0.02):

@@ -16,8 +16,12 @@
 // own output goes to the files given. Window handles are decimal numbers. Commands:
 //   wait-dialog TITLE MS       a visible dialog of the program with that caption, once it has
 //                              processed its messages: {"hwnd"}
+//   wait-window CLASS MS       a visible top-level window of the program of that class: {"hwnd"}
+//   windows CLASS              every top-level window of the program of that class, shown or
+//                              not: {"windows"}
 //   info HWND                  the window and every control below it: id, class, text, style,
-//                              extended style, window and client rectangles (screen), visibility
+//                              extended style, window and client rectangles (screen), visibility,
+//                              owner, and the class style of its window class
 //   shot HWND NAME             a picture of the window as on screen: {"path"} (a BMP)
 //   press HWND ID              clicks a visible, enabled button of the dialog
 //   key HWND VK                a key press for the dialog, sent where its keyboard focus is
@@ -374,7 +378,8 @@ std::string windowJson(HWND window) {
          ",\"visible\":" + (IsWindowVisible(window) ? "true" : "false") +
          ",\"enabled\":" + (IsWindowEnabled(window) ? "true" : "false") +
          ",\"parent\":" + handleText(GetAncestor(window, GA_PARENT)) +
-         ",\"owner\":" + handleText(GetWindow(window, GW_OWNER));
+         ",\"owner\":" + handleText(GetWindow(window, GW_OWNER)) +
+         ",\"class_style\":" + number(static_cast<DWORD>(GetClassLongW(window, GCL_STYLE)));
 }
 
 // Lets the window's thread work through what it was sent and paint, so what is read next is what
@@ -545,11 +550,12 @@ std::vector<std::string> splitFields(const std::string& line) {
 
 std::string errorJson(const std::string& message) { return "{\"error\":" + jsonString(message) + "}"; }
 
-HWND waitDialog(DWORD processId, const std::wstring& title, DWORD timeout) {
+// A visible top-level window of the program of that class, and with that caption when one is given.
+HWND waitWindow(DWORD processId, const char* wantedClass, const std::wstring* title, DWORD timeout) {
   const DWORD begin = GetTickCount();
   for (;;) {
-    for (HWND dialog : topLevelWindows(processId, "#32770")) {
-      if (IsWindowVisible(dialog) && windowText(dialog) == title) return dialog;
+    for (HWND window : topLevelWindows(processId, wantedClass)) {
+      if (IsWindowVisible(window) && (title == nullptr || windowText(window) == *title)) return window;
     }
     if (GetTickCount() - begin > timeout) return nullptr;
     Sleep(50);
@@ -574,11 +580,26 @@ std::string answer(const std::vector<std::string>& f, const PROCESS_INFORMATION&
   const auto field = [&](std::size_t i) { return i < f.size() ? f[i] : std::string(); };
   HWND window = parseHandle(field(1));
   if (command == "wait-dialog") {
-    HWND dialog = waitDialog(process.dwProcessId, fromUtf8(field(1)),
+    const std::wstring title = fromUtf8(field(1));
+    HWND dialog = waitWindow(process.dwProcessId, "#32770", &title,
                              static_cast<DWORD>(std::strtoul(field(2).c_str(), nullptr, 10)));
     if (dialog == nullptr) return errorJson("no dialog with that title");
     settle(dialog);
     return "{\"hwnd\":" + handleText(dialog) + "}";
+  }
+  if (command == "wait-window") {
+    HWND found = waitWindow(process.dwProcessId, field(1).c_str(), nullptr,
+                            static_cast<DWORD>(std::strtoul(field(2).c_str(), nullptr, 10)));
+    if (found == nullptr) return errorJson("no visible window of that class");
+    settle(found);
+    return "{\"hwnd\":" + handleText(found) + "}";
+  }
+  if (command == "windows") {
+    std::string list;
+    for (HWND found : topLevelWindows(process.dwProcessId, field(1).c_str())) {
+      list += (list.empty() ? "" : ",") + handleText(found);
+    }
+    return "{\"windows\":[" + list + "]}";
   }
   if (command == "workarea") {
     RECT area = {};
