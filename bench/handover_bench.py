@@ -15,6 +15,8 @@ import tempfile
 import time
 from pathlib import Path
 
+from hello_runs import run_blocking
+
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 SOURCE = r'''
 import java.nio.file.*;
@@ -31,20 +33,15 @@ public class Bench {
 '''
 
 
-def main():
-    root_dir = Path(__file__).resolve().parents[1]
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--runs', type=int, default=200)
-    parser.add_argument('--launcher', default=str(root_dir / 'build/linux/launcher'))
-    options = parser.parse_args()
-
+def handover_times(launcher, runs):
+    """The hand-over's wall times in milliseconds, sorted."""
     with tempfile.TemporaryDirectory(prefix='handover-bench-') as tmp:
         folder = Path(tmp)
         (folder / 'Bench.java').write_text(SOURCE)
         subprocess.run([str(JDK / 'bin/javac'), '-d', str(folder), str(folder / 'Bench.java')],
                        check=True, timeout=120)
         exe = folder / 'app'
-        exe.write_bytes(Path(options.launcher).read_bytes())
+        exe.write_bytes(Path(launcher).read_bytes())
         exe.chmod(0o755)
         (folder / 'app.ini').write_text(
             '[Application]\nSingle Instance=yes\n[Java Runtime Environment]\nMain Class=Bench\n'
@@ -63,14 +60,14 @@ def main():
                 time.sleep(0.02)
             # A few warm-up hand-overs (the first ones attach the VM's request threads cold).
             for _ in range(5):
-                subprocess.run([str(exe), 'warm'], env=env, timeout=30, check=True)
+                run_blocking([str(exe), 'warm'], env=env, limit=30)
             times = []
-            for i in range(options.runs):
-                started = time.perf_counter()
-                result = subprocess.run([str(exe), 'doc-%d.txt' % i, '--flag'], env=env, timeout=30)
-                times.append((time.perf_counter() - started) * 1000)
-                if result.returncode != 0:
-                    raise SystemExit('run %d ended with %d' % (i, result.returncode))
+            for i in range(runs):
+                elapsed, code, _out, _peak = run_blocking([str(exe), 'doc-%d.txt' % i, '--flag'],
+                                                          env=env, limit=30)
+                times.append(elapsed * 1000)
+                if code != 0:
+                    raise SystemExit('run %d ended with %d' % (i, code))
         finally:
             (folder / 'stop').write_text('')
             try:
@@ -78,10 +75,20 @@ def main():
             except subprocess.TimeoutExpired:
                 os.killpg(first.pid, signal.SIGKILL)
         times.sort()
-        print('hand-over, second start to exit, void form: %d runs' % len(times))
-        print('  median %.2f ms   p10 %.2f ms   p90 %.2f ms   min %.2f ms   max %.2f ms' % (
-            statistics.median(times), times[len(times) // 10], times[len(times) * 9 // 10],
-            times[0], times[-1]))
+        return times
+
+
+def main():
+    root_dir = Path(__file__).resolve().parents[1]
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--runs', type=int, default=200)
+    parser.add_argument('--launcher', default=str(root_dir / 'build/linux/launcher'))
+    options = parser.parse_args()
+    times = handover_times(options.launcher, options.runs)
+    print('hand-over, second start to exit, void form: %d runs' % len(times))
+    print('  median %.2f ms   p10 %.2f ms   p90 %.2f ms   min %.2f ms   max %.2f ms' % (
+        statistics.median(times), times[len(times) // 10], times[len(times) * 9 // 10],
+        times[0], times[-1]))
 
 
 if __name__ == '__main__':

@@ -21,16 +21,8 @@ sys.path.insert(0, str(ROOT / 'tests' / 'e2e'))
 from harness import Xvfb, write_pictures  # noqa: E402
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--runs', type=int, default=40)
-    parser.add_argument('--jdk', default='/usr/lib/jvm/java-17-openjdk-amd64')
-    parser.add_argument('--size', default='480x300', help='the splash picture, in pixels')
-    options = parser.parse_args()
-    jdk = Path(options.jdk)
-    width, height = (int(n) for n in options.size.split('x'))
-    launcher = build_launcher()
-
+def splash_medians(jdk, runs, width, height, launcher):
+    """Median seconds of hello world with and without a splash, through the launcher and java."""
     work = Path(tempfile.mkdtemp(prefix='splash-bench-'))
     try:
         compile_hello(work, jdk)
@@ -45,17 +37,27 @@ def main():
         with Xvfb() as screen:
             env = dict(os.environ, DISPLAY=screen)
             env.pop('QL_LAUNCHER_TRACE', None)
-            medians = run_in_turn({'without splash': [str(work / 'plain')],
-                                   'with splash': [str(work / 'splash')],
-                                   'java': [java, '-cp', '.', 'Hello'],
-                                   'java -splash': [java, '-splash:splash.png', '-cp', '.', 'Hello']},
-                                  options.runs, work, env)
-        print('splash %dx%d, launcher with/without: %.3f (target at most 1.05); '
-              'java -splash / java: %.3f'
-              % (width, height, medians['with splash'] / medians['without splash'],
-                 medians['java -splash'] / medians['java']))
+            return run_in_turn({'without splash': [str(work / 'plain')],
+                                'with splash': [str(work / 'splash')],
+                                'java': [java, '-cp', '.', 'Hello'],
+                                'java -splash': [java, '-splash:splash.png', '-cp', '.', 'Hello']},
+                               runs, work, env)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--runs', type=int, default=40)
+    parser.add_argument('--jdk', default='/usr/lib/jvm/java-17-openjdk-amd64')
+    parser.add_argument('--size', default='480x300', help='the splash picture, in pixels')
+    options = parser.parse_args()
+    width, height = (int(n) for n in options.size.split('x'))
+    medians = splash_medians(Path(options.jdk), options.runs, width, height, build_launcher())
+    print('splash %dx%d, launcher with/without: %.3f (target at most 1.05); '
+          'java -splash / java: %.3f'
+          % (width, height, medians['with splash'] / medians['without splash'],
+             medians['java -splash'] / medians['java']))
 
 
 if __name__ == '__main__':

@@ -30,13 +30,40 @@ bool writeAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// Each INI file is read once per launch and every key answered from that copy: start-up asks the
+// program INI some twenty times. Only the first thread reads settings; the one write updates the
+// copy, so a later read sees it.
+struct CachedFile {
+  std::string path;
+  FileRead result = FileRead::Absent;
+  std::string text;
+};
+
+CachedFile cache[4];
+std::size_t cacheNext = 0;
+
+const CachedFile& cachedRead(const std::string& path) {
+  for (const CachedFile& entry : cache) {
+    if (!entry.path.empty() && entry.path == path) return entry;
+  }
+  CachedFile& entry = cache[cacheNext++ % (sizeof cache / sizeof cache[0])];
+  entry.path = path;
+  entry.result = readFile(path, entry.text, kIniLimit);
+  return entry;
+}
+
+void forget(const std::string& path) {
+  for (CachedFile& entry : cache) {
+    if (entry.path == path) entry.path.clear();
+  }
+}
+
 }  // namespace
 
 std::string readProfileString(const std::string& path, const char* section, const char* key) {
-  std::string text;
+  const CachedFile& file = cachedRead(path);
   std::string value;
-  if (readFile(path, text, kIniLimit) != FileRead::Read ||
-      !findIniValue(text, section, key, value)) {
+  if (file.result != FileRead::Read || !findIniValue(file.text, section, key, value)) {
     return std::string();
   }
   return value;
@@ -77,6 +104,7 @@ bool writeProfileString(const std::string& path, const char* section, const char
     std::remove(temporary.c_str());
     return false;
   }
+  forget(path);
   return true;
 }
 

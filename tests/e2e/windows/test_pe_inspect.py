@@ -24,7 +24,7 @@ class PeFile:
         pe = struct.unpack_from('<I', data, 0x3C)[0]
         if data[pe:pe + 4] != b'PE\0\0':
             raise AssertionError('%s has no PE signature' % path)
-        (self.machine, sections, _, _, _, optional_size,
+        (self.machine, sections, _, self.symbol_table, _, optional_size,
          self.characteristics) = struct.unpack_from('<HHIIIHH', data, pe + 4)
         optional = pe + 24
         self.magic = struct.unpack_from('<H', data, optional)[0]
@@ -38,6 +38,9 @@ class PeFile:
             name, vsize, vaddr, raw_size, raw_pointer = struct.unpack_from('<8sIIII', data, table + 40 * i)
             self.sections.append((name.rstrip(b'\0').decode('ascii', 'replace'), vaddr,
                                   max(vsize, raw_size), raw_pointer, raw_size))
+
+    def has_symbols(self):
+        return self.symbol_table != 0
 
     def offset(self, rva):
         for _name, vaddr, size, raw_pointer, raw_size in self.sections:
@@ -147,6 +150,19 @@ class ExecutableInspection(unittest.TestCase):
 
     def each(self):
         return [(label, self.files[label], magic, machine) for label, _p, magic, machine in self.TARGETS]
+
+    # Bytes each stripped executable may take, with every resource. A launcher is copied beside
+    # every application a vendor ships: growth past these is a regression to look at. (The aim is
+    # 80 KiB and 96 KiB; see docs/architecture.md for where the bytes go.)
+    BUDGETS = {'i686': 92 * 1024, 'x86_64': 120 * 1024}
+
+    def test_size_budget(self):
+        for label, path, _magic, _machine in self.TARGETS:
+            with self.subTest(label):
+                size = path.stat().st_size
+                print('%s launcher.exe: %d bytes (budget %d)' % (label, size, self.BUDGETS[label]))
+                self.assertFalse(self.files[label].has_symbols(), '%s: the release build strips' % label)
+                self.assertLessEqual(size, self.BUDGETS[label], '%s: %d bytes' % (label, size))
 
     def test_format_machine_and_gui_subsystem(self):
         for label, pe, magic, machine in self.each():
