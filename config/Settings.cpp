@@ -67,10 +67,13 @@ UserIniLocation userIniPathFor(const std::string& program, const std::string& se
 std::string getUserIniPath(const Launcher& launcher, bool create) {
   std::string program;
   if (!getModulePath(launcher, program)) return std::string();
-  const UserIniLocation location = userIniPathFor(program, os::userSettingsFolder(),
+  const std::string settingsFolder = os::userSettingsFolder();
+  const UserIniLocation location = userIniPathFor(program, settingsFolder,
                                                   launcher.config.productName,
                                                   launcher.config.productCode);
   if (create) {
+    // APPDATA is always there; a new Linux account may not have ~/.config yet.
+    if (!settingsFolder.empty()) os::createDirectory(settingsFolder);
     os::createDirectory(location.productFolder);
     os::createDirectory(location.codeFolder);
   }

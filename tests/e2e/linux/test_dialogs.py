@@ -45,7 +45,7 @@ class WithoutWindows(unittest.TestCase):
     def tearDownClass(cls):
         cls._tmp.cleanup()
 
-    def app(self, main='Hello', extra=''):
+    def app(self, main='Hello', extra='', make_config=True):
         """An application that no installed runtime suits; returns (exe, environment, config home)."""
         type(self).count += 1
         folder = self.root / ('app%d' % self.count)
@@ -54,7 +54,8 @@ class WithoutWindows(unittest.TestCase):
                % (self.count, main, extra, self.root / 'classes'))
         exe = make_app(folder, LAUNCHER, ini)
         config = folder / 'config'  # exists, as a user's settings folder does
-        config.mkdir()
+        if make_config:
+            config.mkdir()
         env = {'JAVA_HOME': None, 'XDG_CONFIG_HOME': str(config),
                'QL_LAUNCHER_TRACE': str(folder / 'trace.txt')}
         return exe, env, config
@@ -108,7 +109,8 @@ class WithoutWindows(unittest.TestCase):
         self.assertEqual((code, shown), (255, MESSAGE))
 
     def test_a_typed_runtime_folder_launches_and_is_remembered(self):
-        exe, env, config = self.app(extra='Maximum Version=1.0\n')
+        # A new account may have no settings folder yet: it is made.
+        exe, env, config = self.app(extra='Maximum Version=1.0\n', make_config=False)
         code, shown, out = self.on_terminal(exe, env, [str(self.root), '  %s  ' % JDK])
         self.assertEqual(code, 0, shown)
         self.assertEqual(out, 'hello from %s\n' % JDK)
