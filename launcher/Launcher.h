@@ -19,6 +19,7 @@
 #include "os/Platform.h"
 #include "os/SharedBlock.h"
 #include "os/Thread.h"
+#include "vm/ClassDataState.h"
 
 class SplashWindow;
 
@@ -64,6 +65,9 @@ class Launcher {
   bool isFirstInstance = false;
   bool singleInstance = false;
   SingleInstanceState singleInstanceState;
+
+  // A class-data archive that this start records (ClassDataSharing).
+  ClassDataRecording classDataRecording;
 
   std::uint32_t mainThreadStackSize = 0;
   NativeSplashCloseFunction nativeSplashClose = nullptr;

@@ -9,6 +9,7 @@
 #include "os/Library.h"
 #include "os/Thread.h"
 #include "splash/Splash.h"
+#include "vm/ClassDataSharing.h"
 #include "vm/ExceptionDialog.h"
 #include "vm/JavaStrings.h"
 #include "vm/JniRef.h"
@@ -104,6 +105,14 @@ bool createVm(Launcher& launcher) {
   for (std::size_t i = 0; i < options.size(); ++i) {
     options[i].optionString = const_cast<char*>(launcher.vmOptions[i].c_str());
     options[i].extraInfo = nullptr;
+  }
+  // Tells a start that records a class-data archive when System.exit ends the process.
+  if (launcher.classDataRecording.exitHook != nullptr) {
+    JavaVMOption hook;
+    hook.optionString = const_cast<char*>("exit");
+    hook.extraInfo = reinterpret_cast<void*>(launcher.classDataRecording.exitHook);
+    options.push_back(hook);
+    trace("VM option: exit (hook that keeps the class-data recording)");
   }
   JavaVMInitArgs args;
   args.version = JNI_VERSION_1_2;
@@ -254,11 +263,15 @@ std::uint32_t runVmThread(Launcher& launcher) {
   trace("VM thread stack size: %u%s", static_cast<unsigned>(stackSize),
         stackSize != launcher.mainThreadStackSize ? " (raised to the floor)" : "");
   os::Thread thread;
-  if (!thread.start(stackSize, vmThreadMain, &launcher)) {
+  std::uint32_t result = 0;
+  if (thread.start(stackSize, vmThreadMain, &launcher)) {
+    result = static_cast<std::uint32_t>(thread.wait());
+  } else {
     trace("VM thread not started; running on the first thread");
-    return static_cast<std::uint32_t>(vmThreadMain(&launcher));
+    result = static_cast<std::uint32_t>(vmThreadMain(&launcher));
   }
-  return static_cast<std::uint32_t>(thread.wait());
+  launcher.classDataRecording.runSucceeded = result == 0;
+  return result;
 }
 
 void systemExit(Launcher& launcher, int code) {
@@ -273,10 +286,13 @@ void systemExit(Launcher& launcher, int code) {
 
 void destroyVm(Launcher& launcher) {
   JavaVM* vm = launcher.javaVM.load();
-  if (vm == nullptr) return;
-  trace("destroying the VM");
-  vm->DestroyJavaVM();
-  // Request threads that come later find no VM to attach to.
-  launcher.javaVM.store(nullptr);
-  trace("VM destroyed");
+  if (vm != nullptr) {
+    trace("destroying the VM");
+    vm->DestroyJavaVM();
+    // Request threads that come later find no VM to attach to.
+    launcher.javaVM.store(nullptr);
+    trace("VM destroyed");
+  }
+  // The VM writes a class-data archive as it ends: complete only now.
+  finishClassDataRecording(launcher);
 }

@@ -1,0 +1,25 @@
+#ifndef VM_CLASSDATASHARING_H
+#define VM_CLASSDATASHARING_H
+
+// Class-data archives that the launcher keeps for the application when "Class Data Sharing" is
+// "auto": one per application and runtime in the user's cache folder, below the product and
+// program folders of the per-user INI file. An archive whose key still holds is handed to the VM;
+// otherwise the VM records one when it ends, under a name of its own that becomes the archive's
+// only once the VM is done. Nothing here ever fails a start: every obstacle leaves the VM without
+// an archive, and the trace says why.
+
+#include <string>
+
+class Launcher;
+
+// Puts the archive options right after the class-path option of launcher.vmOptions, so that the
+// user's own options, which follow, win over them. vmParameters is "Virtual Machine Parameters" as
+// read from the INI file at iniPath.
+void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
+                                const std::string& vmParameters);
+
+// Once the VM has ended (after DestroyJavaVM, or when it could not be created): what this start
+// recorded becomes the archive when the run succeeded, and is removed otherwise.
+void finishClassDataRecording(Launcher& launcher);
+
+#endif

@@ -1,0 +1,31 @@
+#ifndef VM_CLASSDATASTATE_H
+#define VM_CLASSDATASTATE_H
+
+// The Launcher's part of a start that records a class-data archive (a state header only; the
+// steps are in ClassDataSharing). The VM writes the archive into recordingPath when it ends; the
+// launcher gives it its final name only then, either after DestroyJavaVM has returned or from the
+// VM's exit hook when the application calls System.exit, whichever comes.
+
+#include <jni.h>
+
+#include <atomic>
+#include <string>
+
+#include "vm/ClassDataArchive.h"
+
+using VmExitHook = void(JNICALL*)(jint code);
+
+struct ClassDataRecording {
+  // All written by the first thread before the VM is created, read afterwards.
+  std::string folder;         // the archives' folder, with a trailing separator
+  std::string recordingPath;  // where the VM writes; empty when this start records nothing
+  ArchiveSlot slot;
+  VmExitHook exitHook = nullptr;  // handed to the VM as its "exit" hook when set
+  // Written by the first thread when the VM thread has ended: main was called and nothing failed.
+  bool runSucceeded = false;
+  // Set by whichever thread kept or dropped the recording first: the first thread after
+  // DestroyJavaVM, or the VM's thread in the exit hook.
+  std::atomic<bool> finished{false};
+};
+
+#endif
