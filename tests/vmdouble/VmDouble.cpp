@@ -20,6 +20,10 @@
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
 //
+// Like a VM given -XX:ArchiveClassesAtExit=PATH, the double writes a small read-only file with the
+// dynamic archive's magic number there when it ends (after DestroyJavaVM has waited, or on exit
+// before the process goes), and it calls the "exit" option's hook on exit as a VM does.
+//
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
 // UTF-16, as a VM does.
@@ -387,8 +391,35 @@ void joinAppThreads() {
   }
 }
 
+std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
+using ExitHook = void(JNICALL*)(jint);
+ExitHook exitHook = nullptr;  // the "exit" option's
+
+// What a VM's dump leaves: the header, written last, then (here) a little more.
+void writeArchiveAtExit() {
+  if (archiveAtExit.empty()) return;
+  std::remove(archiveAtExit.c_str());
+  std::string bytes("\xa8\xab\x0b\xf0", 4);
+  bytes.resize(4096, 'x');
+  if (FILE* file = std::fopen(archiveAtExit.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+#ifdef _WIN32
+  SetFileAttributesA(archiveAtExit.c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(archiveAtExit.c_str(), 0444);
+#endif
+  logLine("archive written %s", escaped(archiveAtExit).c_str());
+}
+
 void systemExit(int code) {
   logLine("exit %d", code);
+  writeArchiveAtExit();
+  if (exitHook != nullptr) {
+    logLine("exit hook %d", code);
+    exitHook(code);
+  }
   endProcess(code);
 }
 
@@ -820,6 +851,7 @@ unsigned long long currentStackSize() {
 jint JNICALL DestroyJavaVM(JavaVM*) {
   logLine("DestroyJavaVM begin");
   joinAppThreads();
+  writeArchiveAtExit();
   logLine("DestroyJavaVM end");
   return JNI_OK;
 }
@@ -952,6 +984,12 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     const char* option = init->options[i].optionString;
     logLine("option %d %s", static_cast<int>(i),
             option != nullptr ? escaped(option).c_str() : "\\null");
+    const std::string text = option != nullptr ? option : "";
+    static const char kArchiveAtExit[] = "-XX:ArchiveClassesAtExit=";
+    if (text.compare(0, sizeof kArchiveAtExit - 1, kArchiveAtExit) == 0) {
+      archiveAtExit = text.substr(sizeof kArchiveAtExit - 1);
+    }
+    if (text == "exit") exitHook = reinterpret_cast<ExitHook>(init->options[i].extraInfo);
   }
   if (!created) runActions(behaviour().createActions, "CreateJavaVM");
   const int result = created ? JNI_EEXIST : behaviour().createResult;
