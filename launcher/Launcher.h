@@ -66,8 +66,8 @@ class Launcher {
   bool singleInstance = false;
   SingleInstanceState singleInstanceState;
 
-  // A class-data archive that this start records (ClassDataSharing).
-  ClassDataRecording classDataRecording;
+  // The class-data archive options and recording of this start (ClassDataSharing).
+  ClassDataSharingState classDataSharing;
 
   std::uint32_t mainThreadStackSize = 0;
   NativeSplashCloseFunction nativeSplashClose = nullptr;

@@ -29,7 +29,7 @@ constexpr std::uint64_t kFreeSpaceNeeded = 256ull * 1024 * 1024;
 constexpr std::size_t kReleaseFileLimit = 65536;
 
 // The recording that the VM's exit hook finishes: set once, before the VM is created.
-std::atomic<ClassDataRecording*> exitingRecording{nullptr};
+std::atomic<ClassDataSharingState*> exitingRecording{nullptr};
 
 bool startsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
@@ -128,7 +128,7 @@ std::string folderOnPaths(const std::vector<StampedPath>& classPath, const Strin
 }
 
 // Keeps or drops what the VM recorded; whichever of the two ways out comes first does it.
-void keepRecording(ClassDataRecording& recording, bool succeeded, const std::string& ending) {
+void keepRecording(ClassDataSharingState& recording, bool succeeded, const std::string& ending) {
   if (recording.recordingPath.empty() || recording.finished.exchange(true)) return;
   const std::string& path = recording.recordingPath;
   if (!succeeded) {
@@ -156,7 +156,7 @@ void keepRecording(ClassDataRecording& recording, bool succeeded, const std::str
 }
 
 void JNICALL onVmExit(jint code) {
-  ClassDataRecording* recording = exitingRecording.load();
+  ClassDataSharingState* recording = exitingRecording.load();
   if (recording == nullptr) return;
   keepRecording(*recording, code == 0, "System.exit(" + std::to_string(code) + ")");
 }
@@ -188,8 +188,14 @@ bool archiveFolder(const Launcher& launcher, std::string& folder, std::string& p
   return true;
 }
 
-void insertOptions(StringArray& options, std::size_t at, const StringArray& added) {
+// The archive option goes last: a VM that refuses one of the others stops reading before it, and
+// when it is created again without them (withdrawClassDataSharingOptions) no archive flag is left
+// set from the first attempt, which HotSpot would keep.
+void insertOptions(Launcher& launcher, std::size_t at, const StringArray& added) {
+  StringArray& options = launcher.vmOptions;
   options.insert(options.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+  launcher.classDataSharing.optionsAt = at;
+  launcher.classDataSharing.optionsCount = added.size();
 }
 
 }  // namespace
@@ -274,8 +280,8 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
     if (finishedArchive(archive)) {
       // The VM checks every region against its checksum, so an archive damaged in place is
       // refused instead of served; the cost is a few milliseconds.
-      insertOptions(options, insertAt,
-                    {"-XX:SharedArchiveFile=" + archive, "-XX:+VerifySharedSpaces", kQuietArchives});
+      insertOptions(launcher, insertAt,
+                    {kQuietArchives, "-XX:+VerifySharedSpaces", "-XX:SharedArchiveFile=" + archive});
       trace("class data sharing: using %s, recorded for this key", archive.c_str());
       return;
     }
@@ -294,7 +300,7 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
           static_cast<unsigned long long>(freeBytes), folder.c_str());
     return;
   }
-  ClassDataRecording& recording = launcher.classDataRecording;
+  ClassDataSharingState& recording = launcher.classDataSharing;
   const std::string path = folder + recordingFileName(slot, os::currentProcessId());
   // The VM ends the process with an error at its exit when it cannot create the file, so the
   // launcher makes sure first that it can.
@@ -307,13 +313,30 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
   recording.slot = slot;
   recording.exitHook = onVmExit;
   exitingRecording.store(&recording);
-  insertOptions(options, insertAt, {"-XX:ArchiveClassesAtExit=" + path, kQuietArchives});
+  insertOptions(launcher, insertAt, {kQuietArchives, "-XX:ArchiveClassesAtExit=" + path});
   trace("class data sharing: no archive for this key; the VM records into %s at its exit",
         path.c_str());
 }
 
+bool withdrawClassDataSharingOptions(Launcher& launcher) {
+  ClassDataSharingState& state = launcher.classDataSharing;
+  if (state.optionsCount == 0) return false;
+  StringArray& options = launcher.vmOptions;
+  const auto first = options.begin() + static_cast<std::ptrdiff_t>(state.optionsAt);
+  options.erase(first, first + static_cast<std::ptrdiff_t>(state.optionsCount));
+  state.optionsCount = 0;
+  if (!state.recordingPath.empty()) {
+    os::removeFile(state.recordingPath);
+    state.recordingPath.clear();
+  }
+  state.exitHook = nullptr;
+  exitingRecording.store(nullptr);
+  trace("class data sharing: the VM refused the archive options; creating it without them");
+  return true;
+}
+
 void finishClassDataRecording(Launcher& launcher) {
-  ClassDataRecording& recording = launcher.classDataRecording;
+  ClassDataSharingState& recording = launcher.classDataSharing;
   keepRecording(recording, recording.runSucceeded,
                 recording.runSucceeded ? "the VM ended" : "the run failed");
   exitingRecording.store(nullptr);

@@ -18,6 +18,11 @@ class Launcher;
 void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
                                 const std::string& vmParameters);
 
+// When the VM could not be created with the launcher's archive options (a runtime that no longer
+// knows one of them): takes them out of launcher.vmOptions, with the recording, so that the VM can
+// be created without them. False when there were none.
+bool withdrawClassDataSharingOptions(Launcher& launcher);
+
 // Once the VM has ended (after DestroyJavaVM, or when it could not be created): what this start
 // recorded becomes the archive when the run succeeded, and is removed otherwise.
 void finishClassDataRecording(Launcher& launcher);

@@ -150,9 +150,9 @@ class ArchiveScenarios:
         # The archive options follow the class path and come before the user's own.
         recording = [o for o in first.options if o.startswith('-XX:ArchiveClassesAtExit=')]
         self.assertEqual(len(recording), 1)
-        self.assertEqual(first.options.index(recording[0]),
-                         first.options.index('-Djava.class.path=app.jar') + 1)
-        self.assertLess(first.options.index(recording[0]), first.options.index('-Xlog:class+load'))
+        self.assertEqual(first.options, ['-Djava.class.path=app.jar', '-Xlog:cds*=off', recording[0],
+                                         '-Xlog:class+load', 'exit (hook that keeps the class-data '
+                                         'recording)'])
 
         self.assertUsed(self.start(exe), archive)
 
@@ -331,6 +331,50 @@ class OpenJdk17(ArchiveScenarios, unittest.TestCase):
 
 class Temurin25(ArchiveScenarios, unittest.TestCase):
     RUNTIME = TEMURIN25
+
+
+class RefusedOptions(unittest.TestCase):
+    """A runtime that refuses an option, played by the VM library double: the launcher creates the
+    VM again without its archive options, and only a refusal of the user's own options is shown."""
+
+    def test_a_refused_archive_option_never_stops_the_start(self):
+        root = Path(tempfile.mkdtemp(prefix='cds-refused-'))
+        self.addCleanup(shutil.rmtree, root, True)
+        home = root / 'rt'
+        (home / 'lib' / 'server').mkdir(parents=True)
+        shutil.copy2(BUILD_DIR / 'vmdouble' / 'libjvm.so', home / 'lib' / 'server' / 'libjvm.so')
+        (home / 'lib' / 'server' / 'classes.jsa').write_bytes(b'base')
+        (home / 'lib' / 'modules').write_bytes(b'modules')
+        (home / 'release').write_text('JAVA_VERSION="17.0.2"\n')
+        cases = [
+            ('-XX:ArchiveClassesAtExit', '', 0, ['-Djava.class.path=app.jar']),
+            ('-Xlog:cds', '', 0, ['-Djava.class.path=app.jar']),
+            ('-Dbad', '-Dbad=1', 255, ['-Djava.class.path=app.jar', '-Dbad=1']),
+        ]
+        for count, (refused, parameters, code, retried) in enumerate(cases):
+            with self.subTest(refused=refused):
+                folder = root / ('app%d' % count)
+                exe = make_app(folder, LAUNCHER, app_ini(
+                    'JRE Path=%s\nClass Data Sharing=auto\nVirtual Machine Parameters=%s\n'
+                    % (home, parameters), main='com.example.App', classpath='app.jar'))
+                (folder / 'double.cfg').write_text('main=com/example/App\nrefuse-option=%s\n' % refused)
+                log = folder / 'double.log'
+                result = run_linux(exe, env={'VMDOUBLE_CONFIG': folder / 'double.cfg',
+                                             'VMDOUBLE_LOG': log, 'XDG_CACHE_HOME': folder / 'cache',
+                                             'QL_LAUNCHER_TRACE': folder / 'trace.txt'}, cwd=folder)
+                self.assertEqual(result.code, code, result)
+                events = read_lines(log)
+                self.assertEqual([e for e in events if e.startswith('CreateJavaVM result=')],
+                                 ['CreateJavaVM result=-6', 'CreateJavaVM result=%d' % (-6 if code else 0)])
+                second = events[[i for i, e in enumerate(events) if e.startswith('CreateJavaVM version')][1]:]
+                self.assertEqual([e.split(' ', 2)[2] for e in second if re.match(r'option \d', e)],
+                                 retried)
+                self.assertIn('class data sharing: the VM refused the archive options; creating it '
+                              'without them', read_lines(folder / 'trace.txt'))
+                self.assertEqual(result.stderr, '' if code == 0 else
+                                 'JNI exception: failed to create the Java VM\nReason: invalid arguments.\n')
+                self.assertFalse([e for e in events if e.startswith('archive written')])
+                self.assertEqual([p.name for p in (folder / 'cache').rglob('*') if p.is_file()], [])
 
 
 if __name__ == '__main__':
