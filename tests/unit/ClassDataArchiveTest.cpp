@@ -45,8 +45,7 @@ TEST_CASE(classData_settingAndOptions) {
     ClassDataSharingMode mode;
   } settings[] = {
       {"auto", true, ClassDataSharingMode::Auto}, {"Auto", true, ClassDataSharingMode::Auto},
-      {"off", true, ClassDataSharingMode::Off},   {"OFF", true, ClassDataSharingMode::Off},
-      {"", false, ClassDataSharingMode::Off},     {"on", false, ClassDataSharingMode::Off},
+      {"OFF", true, ClassDataSharingMode::Off},   {"", false, ClassDataSharingMode::Off},
       {"yes", false, ClassDataSharingMode::Off},  {"auto ", false, ClassDataSharingMode::Off},
   };
   for (const Setting& row : settings) {
@@ -59,20 +58,11 @@ TEST_CASE(classData_settingAndOptions) {
     const char* option;
     bool manages;
   } options[] = {
-      {"-Xshare:off", true},
-      {"-Xshare:auto", true},
-      {"-XX:SharedArchiveFile=/a.jsa", true},
-      {"-XX:ArchiveClassesAtExit=/a.jsa", true},
-      {"-XX:+AutoCreateSharedArchive", true},
-      {"-XX:-UseSharedSpaces", true},
-      {"-XX:SharedClassListFile=c.lst", true},
-      {"-XX:AOTCache=app.aot", true},
-      {"-XX:AOTMode=off", true},
-      {"-XX:+VerifySharedSpaces", false},
-      {"-XX:SharedArchiveFileX=1", false},
-      {"-Xlog:cds=info", false},
-      {"-Dhint=-Xshare:off", false},
-      {"-Xss1m", false},
+      {"-Xshare:off", true},           {"-XX:SharedArchiveFile=/a.jsa", true},
+      {"-XX:ArchiveClassesAtExit=/a.jsa", true}, {"-XX:+AutoCreateSharedArchive", true},
+      {"-XX:-UseSharedSpaces", true},  {"-XX:AOTCache=app.aot", true},
+      {"-XX:+VerifySharedSpaces", false}, {"-XX:SharedArchiveFileX=1", false},
+      {"-Xlog:cds=info", false},       {"-Dhint=-Xshare:off", false},
   };
   for (const Option& row : options) {
     test::setContext(row.option);

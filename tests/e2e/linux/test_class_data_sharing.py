@@ -348,7 +348,6 @@ class RefusedOptions(unittest.TestCase):
         (home / 'release').write_text('JAVA_VERSION="17.0.2"\n')
         cases = [
             ('-XX:ArchiveClassesAtExit', '', 0, ['-Djava.class.path=app.jar']),
-            ('-Xlog:cds', '', 0, ['-Djava.class.path=app.jar']),
             ('-Dbad', '-Dbad=1', 255, ['-Djava.class.path=app.jar', '-Dbad=1']),
         ]
         for count, (refused, parameters, code, retried) in enumerate(cases):

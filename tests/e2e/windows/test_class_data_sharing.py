@@ -1,8 +1,7 @@
 """Class-data archives on Windows (wine64, the 64-bit launcher) with the VM library test double,
 which writes an archive where -XX:ArchiveClassesAtExit says when it ends and calls the "exit" hook
 as a VM does: the archive folder below the prefix's own LOCALAPPDATA (never APPDATA), promotion after
-DestroyJavaVM and from the exit hook, read-only archives replaced, the options handed over, and
-runtimes that are left alone."""
+DestroyJavaVM and from the exit hook, read-only archives replaced, and the options handed over."""
 
 import os
 import re
@@ -111,19 +110,6 @@ class ClassDataSharingUnderWine(WineCase):
         self.assertEqual(archives(), [])
         self.assertEqual(archives('.tmp'), [])
         self.assertTrue(any(line.endswith('not kept: System.exit(3)') for line in sharing), sharing)
-
-    def test_runtimes_without_dynamic_archives_are_left_alone(self):
-        folder = self.wine.workdir / 'old'
-        exe = make_app(folder, LAUNCHER, app_ini('JRE Path=\nClass Data Sharing=auto\n',
-                                                 main='com.example.App', classpath='app.jar',
-                                                 sections=PRODUCT))
-        for version, said in [('11.0.2', 'it is older than Java 13, which brought dynamic archives'),
-                              ('1.8.0_392', 'it is older than Java 13, which brought dynamic archives')]:
-            with self.subTest(version=version):
-                result, events, options, sharing = self.start(exe, self.runtime(version))
-                self.assertEqual(result.code, 0, result)
-                self.assertEqual(options, ['-Djava.class.path=app.jar'])
-                self.assertTrue(sharing[-1].endswith(said), sharing)
 
 
 if __name__ == '__main__':
