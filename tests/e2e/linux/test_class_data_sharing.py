@@ -180,42 +180,36 @@ class ArchiveScenarios:
         ini.write_text(re.sub(r'(?m)^Class Path=.*$', 'Class Path=' + classpath, ini.read_text()))
 
     def test_damaged_archives_are_never_used(self):
-        exe = self.app()
-        archive = self.assertRecorded(self.start(exe))
-        path = self.archives / archive
-        stamp = path.stat()
+        # The vendor's own checksum test of the VM stays with the launcher's archive.
+        exe = self.app(parameters='-XX:+VerifySharedSpaces -Xlog:class+load')
+        path = self.archives / self.assertRecorded(self.start(exe))
 
-        def damage(offset, data, length=None):
+        def damage(keep_time, offset=None, data=b'', length=None):
+            stamp = path.stat()
             path.chmod(0o644)
             with open(path, 'r+b') as f:
-                if length is not None:
-                    f.truncate(length)
-                else:
-                    f.seek(offset)
-                    f.write(data)
-            return path
+                f.truncate(length) if length is not None else (f.seek(offset), f.write(data))
+            if keep_time:
+                os.utime(path, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
+            return self.start(exe)
 
-        # Truncated (a crash of the disk, a copy cut short): the launcher sees it and records anew.
-        damage(0, b'', stamp.st_size // 2)
-        start = self.start(exe)
-        self.assertIn('removed %s (changed since it was recorded)' % path, start.sharing)
-        archive = self.assertRecorded(start)
-        path = self.archives / archive
-        stamp = path.stat()
+        # Overwritten or truncated (a copy cut short): the launcher sees it and records anew. A
+        # truncated archive would crash JDK 17.
+        for truncated in (False, True):
+            half = path.stat().st_size // 2
+            start = (damage(False, length=half) if truncated else
+                     damage(False, offset=half, data=os.urandom(4096)))
+            self.assertIn('removed %s (changed since it was recorded)' % path, start.sharing)
+            path = self.archives / self.assertRecorded(start)
 
-        # Damaged in place with size and time kept: the launcher cannot tell, the VM's checksum can.
-        damage(stamp.st_size // 2, os.urandom(4096))
-        os.utime(path, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
-        start = self.start(exe)
+        # Damaged in place with size and time kept: the launcher cannot tell, the VM's test can.
+        start = damage(True, offset=path.stat().st_size // 2, data=os.urandom(4096))
         self.assertEqual(start.said(r'^using '), ['using %s, recorded for this key' % path])
-        self.assertIn('-XX:+VerifySharedSpaces', start.options)
         self.assertTrue(start.sources[MAIN].startswith('file:'), start.sources.get(MAIN))
         self.assertIn('version=one', start.result.stdout)
 
         # A header the VM never finished: the launcher does not hand it over.
-        damage(0, b'\0' * 16)
-        os.utime(path, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
-        start = self.start(exe)
+        start = damage(True, offset=0, data=b'\0' * 16)
         self.assertIn('removed %s (not a finished archive)' % path, start.sharing)
         self.assertRecorded(start)
 

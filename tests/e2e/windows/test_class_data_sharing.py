@@ -85,7 +85,6 @@ class ClassDataSharingUnderWine(WineCase):
         user = self.wine.appdata.parent.parent.name
         archive = 'C:\\users\\%s\\AppData\\Local\\CdsWin\\W1\\%s' % (user, first[0])
         self.assertEqual(options, ['-Djava.class.path=app.jar', '-Xlog:cds*=off',
-                                   '-XX:+VerifySharedSpaces',
                                    '-XX:SharedArchiveFile=' + archive.replace('\\', '\\x5c')])
         self.assertFalse([line for line in events if line.startswith('archive written')])
 
