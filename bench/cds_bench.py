@@ -116,8 +116,9 @@ def bench_runtime(jdk, runs, recordings):
             print('  %-8s median %7.1f ms  (min %6.1f, max %6.1f, %d runs)'
                   % (name, median_ms(values), min(values) * 1000, max(values) * 1000, runs))
         faster = 1 - auto_ms / plain_ms
-        print('  auto is %.1f%% faster (target at least 30%%): %s'
-              % (faster * 100, 'met' if faster >= 0.30 else 'NOT met'))
+        print('  auto is %.1f%% faster (target at least 30%%): %s; best runs %.1f%% faster'
+              % (faster * 100, 'met' if faster >= 0.30 else 'NOT met',
+                 (1 - min(times['auto']) / min(times['plain'])) * 100))
         hand_ms = median_ms(times['by hand'])
         print('  the same archive with -XX:+VerifySharedSpaces: median %.1f ms, %.1f%% faster; the '
               'checksum test costs %+.1f ms' % (hand_ms, (1 - hand_ms / plain_ms) * 100,
