@@ -79,13 +79,22 @@ void appendField(std::string& text, const char* label, const std::string& value)
 }
 
 void appendStamped(std::string& text, const char* label, const StampedPath& entry) {
-  static const char* const kKinds[] = {"absent", "file", "folder", "other"};
   appendField(text, label,
-              entry.path + " " + kKinds[static_cast<int>(entry.stamp.kind)] + " " +
+              entry.path + " " + entryKindName(entry.stamp.kind) + " " +
                   std::to_string(entry.stamp.size) + " " + std::to_string(entry.stamp.modified));
 }
 
 }  // namespace
+
+const char* entryKindName(os::EntryKind kind) {
+  switch (kind) {
+    case os::EntryKind::File: return "file";
+    case os::EntryKind::Folder: return "folder";
+    case os::EntryKind::Other: return "other";
+    case os::EntryKind::Absent: break;
+  }
+  return "absent";
+}
 
 bool parseClassDataSharing(const std::string& value, ClassDataSharingMode& mode) {
   if (os::equalsIgnoringCase(value, "auto")) {

@@ -38,6 +38,9 @@ const char* dynamicArchiveObstacle(const JavaVersion& version, const std::string
 // the current folder.
 StringArray resolvedPathList(const std::string& list, const std::string& currentFolder);
 
+// "file", "folder", "other" or "absent".
+const char* entryKindName(os::EntryKind kind);
+
 struct StampedPath {
   std::string path;
   os::FileStamp stamp;

@@ -10,7 +10,6 @@
 #include "os/FileSystem.h"
 #include "os/Path.h"
 #include "os/Process.h"
-#include "os/Text.h"
 #include "os/ThreadMessage.h"
 #include "runtime/JvmCandidate.h"
 #include "runtime/JvmSearch.h"
@@ -28,21 +27,12 @@ constexpr const char* kQuietArchives = "-Xlog:cds*=off";
 constexpr std::uint64_t kFreeSpaceNeeded = 256ull * 1024 * 1024;
 constexpr std::size_t kReleaseFileLimit = 65536;
 
-// The recording that the VM's exit hook finishes: set once, before the VM is created.
+// The recording that the VM's exit hook finishes: set before the VM is created, cleared when the
+// recording is withdrawn or finished.
 std::atomic<ClassDataSharingState*> exitingRecording{nullptr};
 
 bool startsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
-const char* kindName(os::EntryKind kind) {
-  switch (kind) {
-    case os::EntryKind::File: return "file";
-    case os::EntryKind::Folder: return "folder";
-    case os::EntryKind::Other: return "other";
-    case os::EntryKind::Absent: break;
-  }
-  return "absent";
 }
 
 StampedPath stamped(const std::string& path) { return StampedPath{path, os::fileStamp(path)}; }
@@ -198,6 +188,69 @@ void insertOptions(Launcher& launcher, std::size_t at, const StringArray& added)
   launcher.classDataSharing.optionsCount = added.size();
 }
 
+// The runtime's part of the key; false, traced, when the runtime records no dynamic archives.
+bool runtimeInputs(const std::string& jvmPath, ArchiveKeyInputs& inputs, JavaVersion& version) {
+  const std::string home = os::withTrailingSeparator(stripPathComponents(jvmPath, 3));
+  std::string release;
+  if (os::readFile(home + "release", release, kReleaseFileLimit) != os::FileRead::Read) release.clear();
+  version = runtimeHomeVersion(home);
+  if (const char* obstacle = dynamicArchiveObstacle(version, releaseValue(release, "JVM_VARIANT"))) {
+    trace("class data sharing: none for the runtime %s (version %s): %s", home.c_str(),
+          versionTraceText(version).c_str(), obstacle);
+    return false;
+  }
+  bool hasDefaultArchive = false;
+  inputs.runtimeFiles = runtimeFiles(jvmPath, home, hasDefaultArchive);
+  if (!hasDefaultArchive) {
+    trace("class data sharing: none, the runtime %s has no default archive to build on",
+          home.c_str());
+    return false;
+  }
+  inputs.runtimeHome = home;
+  inputs.release = release;
+  return true;
+}
+
+void traceKey(const ArchiveSlot& slot, const ArchiveKeyInputs& inputs, const JavaVersion& version) {
+  if (!traceEnabled()) return;
+  trace("class data sharing: key %s of runtime %s (%s, version %s)", slot.key.c_str(),
+        slot.runtime.c_str(), inputs.runtimeHome.c_str(), versionTraceText(version).c_str());
+  for (const std::vector<StampedPath>* list : {&inputs.runtimeFiles, &inputs.classPath}) {
+    for (const StampedPath& entry : *list) {
+      trace("  %s: %s, %llu bytes, modified %lld", entry.path.c_str(),
+            entryKindName(entry.stamp.kind), static_cast<unsigned long long>(entry.stamp.size),
+            static_cast<long long>(entry.stamp.modified));
+    }
+  }
+}
+
+// Has the VM record an archive of the slot's key into a name of its own, to be kept at its end.
+void startRecording(Launcher& launcher, std::size_t insertAt, const std::string& folder,
+                    const ArchiveSlot& slot) {
+  std::uint64_t freeBytes = 0;
+  if (os::freeDiskSpace(folder, freeBytes) && freeBytes < kFreeSpaceNeeded) {
+    trace("class data sharing: nothing recorded, %llu bytes free in %s",
+          static_cast<unsigned long long>(freeBytes), folder.c_str());
+    return;
+  }
+  const std::string path = folder + recordingFileName(slot, os::currentProcessId());
+  // The VM ends the process with an error at its exit when it cannot create the file, so the
+  // launcher makes sure first that it can.
+  if (!os::writeFile(path, std::string())) {
+    trace("class data sharing: nothing recorded, %s cannot be written", path.c_str());
+    return;
+  }
+  ClassDataSharingState& recording = launcher.classDataSharing;
+  recording.folder = folder;
+  recording.recordingPath = path;
+  recording.slot = slot;
+  recording.exitHook = onVmExit;
+  exitingRecording.store(&recording);
+  insertOptions(launcher, insertAt, {kQuietArchives, "-XX:ArchiveClassesAtExit=" + path});
+  trace("class data sharing: no archive for this key; the VM records into %s at its exit",
+        path.c_str());
+}
+
 }  // namespace
 
 void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
@@ -212,7 +265,7 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
     return;
   }
 
-  StringArray& options = launcher.vmOptions;
+  const StringArray& options = launcher.vmOptions;
   const auto isClassPath = [](const std::string& option) {
     return startsWith(option, kClassPathOption);
   };
@@ -221,58 +274,29 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
   const std::size_t insertAt = static_cast<std::size_t>(first - options.begin()) + 1;
   // The VM takes the last class path it is given.
   const std::string classPath =
-      std::find_if(options.rbegin(), options.rend(), isClassPath)
-          ->substr(std::strlen(kClassPathOption));
+      std::find_if(options.rbegin(), options.rend(), isClassPath)->substr(std::strlen(kClassPathOption));
 
-  const std::string inherited = inheritedOptions();
-  const std::string managed = userManagedOption(options, inherited);
+  ArchiveKeyInputs inputs;
+  inputs.vmParameters = vmParameters;
+  inputs.inheritedOptions = inheritedOptions();
+  const std::string managed = userManagedOption(options, inputs.inheritedOptions);
   if (!managed.empty()) {
     trace("class data sharing: left to the VM, whose options include %s", managed.c_str());
     return;
   }
-
-  const std::string home = os::withTrailingSeparator(stripPathComponents(launcher.jvmDllPath, 3));
-  std::string release;
-  if (os::readFile(home + "release", release, kReleaseFileLimit) != os::FileRead::Read) release.clear();
-  const JavaVersion version = runtimeHomeVersion(home);
-  if (const char* obstacle = dynamicArchiveObstacle(version, releaseValue(release, "JVM_VARIANT"))) {
-    trace("class data sharing: none for the runtime %s (version %s): %s", home.c_str(),
-          versionTraceText(version).c_str(), obstacle);
-    return;
-  }
-  ArchiveKeyInputs inputs;
-  inputs.runtimeHome = home;
-  inputs.release = release;
-  bool hasDefaultArchive = false;
-  inputs.runtimeFiles = runtimeFiles(launcher.jvmDllPath, home, hasDefaultArchive);
-  if (!hasDefaultArchive) {
-    trace("class data sharing: none, the runtime %s has no default archive to build on",
-          home.c_str());
-    return;
-  }
-
+  JavaVersion version;
   std::string folder;
   std::string program;
-  if (!archiveFolder(launcher, folder, program)) return;
-
+  if (!runtimeInputs(launcher.jvmDllPath, inputs, version) ||
+      !archiveFolder(launcher, folder, program)) {
+    return;
+  }
   const std::string currentFolder = os::currentDirectory();
   for (const std::string& entry : resolvedPathList(classPath, currentFolder)) {
     inputs.classPath.push_back(stamped(entry));
   }
-  inputs.vmParameters = vmParameters;
-  inputs.inheritedOptions = inherited;
-  const ArchiveSlot slot = archiveSlot(program, home, archiveKeyText(inputs));
-  if (traceEnabled()) {
-    trace("class data sharing: key %s of runtime %s (%s, version %s)", slot.key.c_str(),
-          slot.runtime.c_str(), home.c_str(), versionTraceText(version).c_str());
-    for (const std::vector<StampedPath>* list : {&inputs.runtimeFiles, &inputs.classPath}) {
-      for (const StampedPath& entry : *list) {
-        trace("  %s: %s, %llu bytes, modified %lld", entry.path.c_str(), kindName(entry.stamp.kind),
-              static_cast<unsigned long long>(entry.stamp.size),
-              static_cast<long long>(entry.stamp.modified));
-      }
-    }
-  }
+  const ArchiveSlot slot = archiveSlot(program, inputs.runtimeHome, archiveKeyText(inputs));
+  traceKey(slot, inputs, version);
 
   const std::string use = tidyCache(folder, slot);
   if (!use.empty()) {
@@ -287,35 +311,13 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
     }
     removeTraced(folder, CacheRemoval{use, "not a finished archive"});
   }
-
   const std::string folderEntry = folderOnPaths(inputs.classPath, options, currentFolder);
   if (!folderEntry.empty()) {
     trace("class data sharing: nothing recorded, the VM cannot archive the folder %s",
           folderEntry.c_str());
     return;
   }
-  std::uint64_t freeBytes = 0;
-  if (os::freeDiskSpace(folder, freeBytes) && freeBytes < kFreeSpaceNeeded) {
-    trace("class data sharing: nothing recorded, %llu bytes free in %s",
-          static_cast<unsigned long long>(freeBytes), folder.c_str());
-    return;
-  }
-  ClassDataSharingState& recording = launcher.classDataSharing;
-  const std::string path = folder + recordingFileName(slot, os::currentProcessId());
-  // The VM ends the process with an error at its exit when it cannot create the file, so the
-  // launcher makes sure first that it can.
-  if (!os::writeFile(path, std::string())) {
-    trace("class data sharing: nothing recorded, %s cannot be written", path.c_str());
-    return;
-  }
-  recording.folder = folder;
-  recording.recordingPath = path;
-  recording.slot = slot;
-  recording.exitHook = onVmExit;
-  exitingRecording.store(&recording);
-  insertOptions(launcher, insertAt, {kQuietArchives, "-XX:ArchiveClassesAtExit=" + path});
-  trace("class data sharing: no archive for this key; the VM records into %s at its exit",
-        path.c_str());
+  startRecording(launcher, insertAt, folder, slot);
 }
 
 bool withdrawClassDataSharingOptions(Launcher& launcher) {
