@@ -33,6 +33,7 @@ constexpr IniKey MainClass{kJre, "Main Class"};
 constexpr IniKey SystemPath{kJre, "System Path"};
 constexpr IniKey LibraryPath{kJre, "Library Path"};
 constexpr IniKey VirtualMachineParameters{kJre, "Virtual Machine Parameters"};
+constexpr IniKey ClassDataSharing{kJre, "Class Data Sharing"};
 constexpr IniKey ProductCode{kProduct, "Product Code"};
 constexpr IniKey ProductName{kProduct, "Product Name"};
 constexpr IniKey SplashScreen{kDisplay, "Splash Screen"};

@@ -19,6 +19,7 @@
 #include "os/Platform.h"
 #include "os/SharedBlock.h"
 #include "os/Thread.h"
+#include "vm/ClassDataState.h"
 
 class SplashWindow;
 
@@ -65,6 +66,9 @@ class Launcher {
   bool isFirstInstance = false;
   bool singleInstance = false;
   SingleInstanceState singleInstanceState;
+
+  // The class-data archive options and recording of this start (ClassDataSharing).
+  ClassDataSharingState classDataSharing;
 
   std::uint32_t mainThreadStackSize = 0;
   NativeSplashCloseFunction nativeSplashClose = nullptr;

@@ -36,4 +36,13 @@ std::size_t fileNameStart(const std::string& path) {
   return at == std::string::npos ? 0 : at + 1;
 }
 
+bool isAbsolutePath(const std::string& path) {
+  if (kPathSeparator == '/') return !path.empty() && path[0] == '/';
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const bool letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') ||
+                                           (path[0] >= 'a' && path[0] <= 'z'));
+  if (letter && path[1] == ':' && separator(path[2])) return true;
+  return path.size() >= 2 && separator(path[0]) && separator(path[1]);
+}
+
 }  // namespace os

@@ -25,6 +25,10 @@ std::string folderOf(const std::string& path);
 // Where the file name starts: after the last separator, or 0.
 std::size_t fileNameStart(const std::string& path);
 
+// Whether the path leads to the same place from any current folder: "/a" on POSIX; "C:\a" and
+// "\\server\share" on Windows, where "\a" still depends on the current drive.
+bool isAbsolutePath(const std::string& path);
+
 }  // namespace os
 
 #endif

@@ -64,6 +64,14 @@ FileRead readFile(const std::string& path, std::string& text, std::size_t maxByt
 // POSIX. Empty when it cannot be told.
 std::string userSettingsFolder();
 
+// The folder for per-user data that can be made again, such as class-data archives: LOCALAPPDATA on
+// Windows (never the roaming APPDATA: it follows the user between machines); XDG_CACHE_HOME when it
+// is an absolute path, else ~/.cache, on POSIX. Empty when it cannot be told.
+std::string userCacheFolder();
+
+// The process's current folder; empty when it cannot be read.
+std::string currentDirectory();
+
 // The system reports the Windows NT platform; always true on POSIX, whose per-user settings folder
 // plays the part of APPDATA.
 bool isWindowsNT();

@@ -9,6 +9,7 @@
 #include "os/Library.h"
 #include "os/Thread.h"
 #include "splash/Splash.h"
+#include "vm/ClassDataSharing.h"
 #include "vm/ExceptionDialog.h"
 #include "vm/JavaStrings.h"
 #include "vm/JniRef.h"
@@ -99,22 +100,41 @@ void redirectTraced(Launcher& launcher, const std::string& fileName, const char*
   if (!redirected) describePendingException(launcher.jniEnv);
 }
 
-bool createVm(Launcher& launcher) {
+// One JNI_CreateJavaVM call with the option list as it stands.
+jint callCreateJavaVM(Launcher& launcher, JavaVM** vm, void** env) {
   std::vector<JavaVMOption> options(launcher.vmOptions.size());
   for (std::size_t i = 0; i < options.size(); ++i) {
     options[i].optionString = const_cast<char*>(launcher.vmOptions[i].c_str());
     options[i].extraInfo = nullptr;
+  }
+  // Tells a start that records a class-data archive when System.exit ends the process.
+  if (launcher.classDataSharing.exitHook != nullptr) {
+    JavaVMOption hook;
+    hook.optionString = const_cast<char*>("exit");
+    hook.extraInfo = reinterpret_cast<void*>(launcher.classDataSharing.exitHook);
+    options.push_back(hook);
+    trace("VM option: exit (hook that keeps the class-data recording)");
   }
   JavaVMInitArgs args;
   args.version = JNI_VERSION_1_2;
   args.nOptions = static_cast<jint>(options.size());
   args.options = options.empty() ? nullptr : options.data();
   args.ignoreUnrecognized = JNI_FALSE;
+  const jint result = launcher.createJavaVM(vm, env, &args);
+  trace("JNI_CreateJavaVM: %d", static_cast<int>(result));
+  return result;
+}
 
+bool createVm(Launcher& launcher) {
   JavaVM* vm = nullptr;
   void* env = nullptr;
-  const jint result = launcher.createJavaVM(&vm, &env, &args);
-  trace("JNI_CreateJavaVM: %d", static_cast<int>(result));
+  jint result = callCreateJavaVM(launcher, &vm, &env);
+  // A class-data archive never stops a start: a VM that refuses options gets a second chance
+  // without the launcher's archive options (HotSpot may be created again after a refusal of its
+  // options, not after a later failure).
+  if (result == JNI_EINVAL && withdrawClassDataSharingOptions(launcher)) {
+    result = callCreateJavaVM(launcher, &vm, &env);
+  }
   if (result != JNI_OK) {
     const unsigned reason = reasonTextId(result);
     showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
@@ -254,11 +274,15 @@ std::uint32_t runVmThread(Launcher& launcher) {
   trace("VM thread stack size: %u%s", static_cast<unsigned>(stackSize),
         stackSize != launcher.mainThreadStackSize ? " (raised to the floor)" : "");
   os::Thread thread;
-  if (!thread.start(stackSize, vmThreadMain, &launcher)) {
+  std::uint32_t result = 0;
+  if (thread.start(stackSize, vmThreadMain, &launcher)) {
+    result = static_cast<std::uint32_t>(thread.wait());
+  } else {
     trace("VM thread not started; running on the first thread");
-    return static_cast<std::uint32_t>(vmThreadMain(&launcher));
+    result = static_cast<std::uint32_t>(vmThreadMain(&launcher));
   }
-  return static_cast<std::uint32_t>(thread.wait());
+  launcher.classDataSharing.runSucceeded = result == 0;
+  return result;
 }
 
 void systemExit(Launcher& launcher, int code) {
@@ -273,10 +297,13 @@ void systemExit(Launcher& launcher, int code) {
 
 void destroyVm(Launcher& launcher) {
   JavaVM* vm = launcher.javaVM.load();
-  if (vm == nullptr) return;
-  trace("destroying the VM");
-  vm->DestroyJavaVM();
-  // Request threads that come later find no VM to attach to.
-  launcher.javaVM.store(nullptr);
-  trace("VM destroyed");
+  if (vm != nullptr) {
+    trace("destroying the VM");
+    vm->DestroyJavaVM();
+    // Request threads that come later find no VM to attach to.
+    launcher.javaVM.store(nullptr);
+    trace("VM destroyed");
+  }
+  // The VM writes a class-data archive as it ends: complete only now.
+  finishClassDataRecording(launcher);
 }

@@ -7,6 +7,7 @@
 #include "launcher/Trace.h"
 #include "os/Path.h"
 #include "os/Process.h"
+#include "vm/ClassDataSharing.h"
 #include "vm/OptionText.h"
 
 namespace {
@@ -82,10 +83,12 @@ bool buildVmOptions(Launcher& launcher) {
 
   StringArray pending;
   pending.push_back("-Djava.class.path=" + classPath);
-  for (const std::string& token : splitVmParameters(readSetting(iniPath, ini::VirtualMachineParameters))) {
+  const std::string vmParameters = readSetting(iniPath, ini::VirtualMachineParameters);
+  for (const std::string& token : splitVmParameters(vmParameters)) {
     pending.push_back(processToken(launcher, token));
   }
   for (const std::string& option : pending) launcher.vmOptions.push_back(expanded(option));
+  addClassDataSharingOptions(launcher, iniPath, vmParameters);
 
   if (traceEnabled()) {
     for (const std::string& option : launcher.vmOptions) trace("VM option: %s", option.c_str());

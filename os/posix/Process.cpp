@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "os/Process.h"
 #include "os/posix/Handles.h"
@@ -128,6 +129,25 @@ std::string userSettingsFolder() {
   std::string home;
   getEnvironment("HOME", home);
   return home + "/.config";
+}
+
+std::string userCacheFolder() {
+  std::string folder;
+  // The XDG rules: a relative XDG_CACHE_HOME is to be ignored.
+  if (getEnvironment("XDG_CACHE_HOME", folder) && !folder.empty() && folder[0] == '/') return folder;
+  std::string home;
+  if (!getEnvironment("HOME", home) || home.empty()) return std::string();
+  return home + "/.cache";
+}
+
+std::string currentDirectory() {
+  std::string buffer(256, '\0');
+  while (getcwd(&buffer[0], buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() >= (1u << 20)) return std::string();
+    buffer.assign(buffer.size() * 2, '\0');
+  }
+  buffer.resize(std::strlen(buffer.c_str()));
+  return buffer;
 }
 
 bool isWindowsNT() { return true; }

@@ -130,6 +130,22 @@ std::string userSettingsFolder() {
   return folder;
 }
 
+std::string userCacheFolder() {
+  std::string folder;
+  getEnvironment("LOCALAPPDATA", folder);
+  return folder;
+}
+
+std::string currentDirectory() {
+  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return std::string();
+  std::string buffer(needed, '\0');
+  const DWORD length = GetCurrentDirectoryA(needed, &buffer[0]);
+  if (length == 0 || length >= needed) return std::string();
+  buffer.resize(length);
+  return buffer;
+}
+
 bool isWindowsNT() {
   OSVERSIONINFOEXA extended = {};
   extended.dwOSVersionInfoSize = sizeof extended;

@@ -30,7 +30,7 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'read_bmp', 'Picture', 'Session', 'control',
            'text', 'app_ini', 'read_lines', 'traced', 'wait_for', 'read_log', 'log_field',
            'unescape_log', 'secondary_calls', 'block_name', 'private_folder', 'block_files',
-           'make_icon', 'Xvfb', 'write_pictures', 'JDK_HOME']
+           'make_icon', 'Xvfb', 'write_pictures', 'JDK_HOME', 'class_sources']
 
 SOURCE_DIR = Path(os.environ.get('SOURCE_DIR') or Path(__file__).resolve().parents[2])
 BUILD_DIR = Path(os.environ.get('BUILD_DIR') or SOURCE_DIR / 'build' / 'linux')
@@ -858,6 +858,15 @@ def wait_for(condition, what, timeout=60, interval=0.02):
             return
         time.sleep(interval)
     raise AssertionError('%s did not happen within %s s' % (what, timeout))
+
+
+def class_sources(output):
+    """{class name: source} from the VM's -Xlog:class+load lines in output; "shared objects file
+    (top)" is the source of a class that came from the dynamic archive."""
+    sources = {}
+    for m in re.finditer(r'\]\[class,load\s*\] (\S+) source: (.*)$', output, re.M):
+        sources[m.group(1)] = m.group(2).strip()
+    return sources
 
 
 def read_log(path):

@@ -16,9 +16,16 @@
 //   secondary-action=ACTION  what secondaryMain does before returning (repeatable)
 //   attach-result=N, detach-result=N   results of AttachCurrentThread / DetachCurrentThread
 //   hide-class=a/b/C       a built-in class that FindClass does not find (repeatable)
+//   refuse-option=PREFIX   JNI_CreateJavaVM stops at the first option that starts so and fails
+//                          with JNI_EINVAL, as a VM refuses an option it does not know; the
+//                          options before it have been taken (repeatable)
 // ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "exit N", "sleep MS",
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
+//
+// Like a VM given -XX:ArchiveClassesAtExit=PATH, the double writes a small read-only file with the
+// dynamic archive's magic number there when it ends (after DestroyJavaVM has waited, or on exit
+// before the process goes), and it calls the "exit" option's hook on exit as a VM does.
 //
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
@@ -160,6 +167,7 @@ struct Behaviour {
   int attachResult = 0;
   int detachResult = 0;
   std::vector<std::string> hiddenClasses;
+  std::vector<std::string> refusedOptions;
 };
 
 Behaviour& behaviour() {
@@ -195,6 +203,7 @@ Behaviour& behaviour() {
     else if (key == "attach-result") instance.attachResult = number;
     else if (key == "detach-result") instance.detachResult = number;
     else if (key == "hide-class") instance.hiddenClasses.push_back(value);
+    else if (key == "refuse-option") instance.refusedOptions.push_back(value);
     else logLine("config unknown %s", escaped(text).c_str());
   }
   std::fclose(file);
@@ -387,8 +396,35 @@ void joinAppThreads() {
   }
 }
 
+std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
+using ExitHook = void(JNICALL*)(jint);
+ExitHook exitHook = nullptr;  // the "exit" option's
+
+// What a VM's dump leaves: the header, written last, then (here) a little more.
+void writeArchiveAtExit() {
+  if (archiveAtExit.empty()) return;
+  std::remove(archiveAtExit.c_str());
+  std::string bytes("\xa8\xab\x0b\xf0", 4);
+  bytes.resize(4096, 'x');
+  if (FILE* file = std::fopen(archiveAtExit.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+#ifdef _WIN32
+  SetFileAttributesA(archiveAtExit.c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(archiveAtExit.c_str(), 0444);
+#endif
+  logLine("archive written %s", escaped(archiveAtExit).c_str());
+}
+
 void systemExit(int code) {
   logLine("exit %d", code);
+  writeArchiveAtExit();
+  if (exitHook != nullptr) {
+    logLine("exit hook %d", code);
+    exitHook(code);
+  }
   endProcess(code);
 }
 
@@ -820,6 +856,7 @@ unsigned long long currentStackSize() {
 jint JNICALL DestroyJavaVM(JavaVM*) {
   logLine("DestroyJavaVM begin");
   joinAppThreads();
+  writeArchiveAtExit();
   logLine("DestroyJavaVM end");
   return JNI_OK;
 }
@@ -948,13 +985,27 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
   logLine("CreateJavaVM version=0x%08x nOptions=%d ignoreUnrecognized=%d stack=%llu",
           static_cast<unsigned>(init->version), static_cast<int>(init->nOptions),
           static_cast<int>(init->ignoreUnrecognized), currentStackSize());
+  bool refused = false;
   for (jint i = 0; i < init->nOptions; ++i) {
     const char* option = init->options[i].optionString;
     logLine("option %d %s", static_cast<int>(i),
             option != nullptr ? escaped(option).c_str() : "\\null");
+    const std::string text = option != nullptr ? option : "";
+    for (const std::string& prefix : behaviour().refusedOptions) {
+      if (!refused && text.compare(0, prefix.size(), prefix) == 0) {
+        logLine("option refused %s", escaped(text).c_str());
+        refused = true;
+      }
+    }
+    if (refused) continue;
+    static const char kArchiveAtExit[] = "-XX:ArchiveClassesAtExit=";
+    if (text.compare(0, sizeof kArchiveAtExit - 1, kArchiveAtExit) == 0) {
+      archiveAtExit = text.substr(sizeof kArchiveAtExit - 1);
+    }
+    if (text == "exit") exitHook = reinterpret_cast<ExitHook>(init->options[i].extraInfo);
   }
   if (!created) runActions(behaviour().createActions, "CreateJavaVM");
-  const int result = created ? JNI_EEXIST : behaviour().createResult;
+  const int result = created ? JNI_EEXIST : refused ? JNI_EINVAL : behaviour().createResult;
   logLine("CreateJavaVM result=%d", result);
   if (result != JNI_OK) return result;
   created = true;

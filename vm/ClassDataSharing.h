@@ -1,0 +1,30 @@
+#ifndef VM_CLASSDATASHARING_H
+#define VM_CLASSDATASHARING_H
+
+// Class-data archives that the launcher keeps for the application when "Class Data Sharing" is
+// "auto": one per application and runtime in the user's cache folder, below the product and
+// program folders of the per-user INI file. An archive whose key still holds is handed to the VM;
+// otherwise the VM records one when it ends, under a name of its own that becomes the archive's
+// only once the VM is done. Nothing here ever fails a start: every obstacle leaves the VM without
+// an archive, and the trace says why.
+
+#include <string>
+
+class Launcher;
+
+// Puts the archive options right after the class-path option of launcher.vmOptions, so that the
+// user's own options, which follow, win over them. vmParameters is "Virtual Machine Parameters" as
+// read from the INI file at iniPath.
+void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
+                                const std::string& vmParameters);
+
+// When the VM could not be created with the launcher's archive options (a runtime that no longer
+// knows one of them): takes them out of launcher.vmOptions, with the recording, so that the VM can
+// be created without them. False when there were none.
+bool withdrawClassDataSharingOptions(Launcher& launcher);
+
+// Once the VM has ended (after DestroyJavaVM, or when it could not be created): what this start
+// recorded becomes the archive when the run succeeded, and is removed otherwise.
+void finishClassDataRecording(Launcher& launcher);
+
+#endif
