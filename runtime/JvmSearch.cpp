@@ -145,26 +145,6 @@ bool pickCandidate(CandidateList& list, const LauncherConfig& config, std::strin
   return true;
 }
 
-// The value of JAVA_VERSION in a release file's text, quotes removed; empty when absent.
-std::string releaseJavaVersion(const std::string& text) {
-  static const char kKey[] = "JAVA_VERSION=";
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (line.compare(0, sizeof kKey - 1, kKey) != 0) continue;
-    std::string value = line.substr(sizeof kKey - 1);
-    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-      value = value.substr(1, value.size() - 2);
-    }
-    return value;
-  }
-  return std::string();
-}
-
 std::string readReleaseFile(const std::string& path) {
   // A release file is a few hundred bytes; the version is near its top.
   std::string text;
@@ -320,8 +300,27 @@ void collectCandidates(const RegistrySource& source, const LauncherConfig& confi
   }
 }
 
+std::string releaseValue(const std::string& releaseText, const char* key) {
+  const std::string prefix = std::string(key) + "=";
+  std::size_t start = 0;
+  while (start < releaseText.size()) {
+    std::size_t end = releaseText.find('\n', start);
+    if (end == std::string::npos) end = releaseText.size();
+    if (releaseText.compare(start, prefix.size(), prefix) == 0) {
+      std::string value = releaseText.substr(start + prefix.size(), end - start - prefix.size());
+      while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        value = value.substr(1, value.size() - 2);
+      }
+      return value;
+    }
+    start = end + 1;
+  }
+  return std::string();
+}
+
 JavaVersion runtimeHomeVersion(const std::string& home) {
-  const std::string stated = releaseJavaVersion(readReleaseFile(home + "release"));
+  const std::string stated = releaseValue(readReleaseFile(home + "release"), "JAVA_VERSION");
   const JavaVersion version = parseVersion(stated, 0);
   if (version.count > 0) return version;
   return parseVersion(folderName(home), 0);

@@ -66,6 +66,9 @@ void collectInstalledRuntimes(const std::string& root, const LauncherConfig& con
 // Appends the runtime that JAVA_HOME names, when it is set and acceptable.
 void collectJavaHome(const LauncherConfig& config, CandidateList& list);
 
+// The value of KEY="value" in a runtime's release file, quotes removed; empty when absent.
+std::string releaseValue(const std::string& releaseText, const char* key);
+
 // The version a runtime home states in its "release" file (JAVA_VERSION), else the version its
 // folder name gives.
 JavaVersion runtimeHomeVersion(const std::string& home);

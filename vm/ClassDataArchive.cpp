@@ -129,25 +129,6 @@ StringArray splitInheritedOptions(const std::string& text) {
   return options;
 }
 
-std::string releaseValue(const std::string& releaseText, const char* key) {
-  const std::string prefix = std::string(key) + "=";
-  std::size_t start = 0;
-  while (start < releaseText.size()) {
-    std::size_t end = releaseText.find('\n', start);
-    if (end == std::string::npos) end = releaseText.size();
-    if (releaseText.compare(start, prefix.size(), prefix) == 0) {
-      std::string value = releaseText.substr(start + prefix.size(), end - start - prefix.size());
-      while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
-      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-        value = value.substr(1, value.size() - 2);
-      }
-      return value;
-    }
-    start = end + 1;
-  }
-  return std::string();
-}
-
 const char* dynamicArchiveObstacle(const JavaVersion& version, const std::string& jvmVariant) {
   if (version.count == 0) return "its version is not known";
   if (version.components[0] < 13) return "it is older than Java 13, which brought dynamic archives";

@@ -27,8 +27,6 @@ bool managesClassData(const std::string& option);
 // space, as far as telling their names apart goes.
 StringArray splitInheritedOptions(const std::string& text);
 
-// The value of KEY="value" in a runtime's release file, quotes removed; empty when absent.
-std::string releaseValue(const std::string& releaseText, const char* key);
 
 // Why the runtime records no dynamic archives (they came with Java 13, in the HotSpot VM); null
 // when it does. jvmVariant is JVM_VARIANT of its release file, empty when the file names none.

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <vector>
 
 #include "launcher/ErrorReport.h"
 #include "launcher/Launcher.h"
 #include "launcher/Trace.h"
+#include "os/Path.h"
+#include "os/Process.h"
 #include "runtime/JvmSearch.h"
 
 namespace {
@@ -37,15 +38,11 @@ std::string trimmed(const std::string& text) {
 // current folder, and with a trailing separator.
 std::string runtimeFolder(const std::string& typed) {
   std::string folder = typed;
-  if (folder[0] != '/') {
-    std::vector<char> current(4096, '\0');
-    while (getcwd(current.data(), current.size()) == nullptr && current.size() < (1u << 20)) {
-      current.assign(current.size() * 2, '\0');
-    }
-    if (current[0] == '/') folder = std::string(current.data()) + "/" + folder;
+  if (!os::isAbsolutePath(folder)) {
+    const std::string current = os::currentDirectory();
+    if (!current.empty()) folder = os::withTrailingSeparator(current) + folder;
   }
-  if (folder.back() != '/') folder += '/';
-  return folder;
+  return os::withTrailingSeparator(folder);
 }
 
 void writeToTerminal(const std::string& text) {

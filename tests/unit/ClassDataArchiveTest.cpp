@@ -4,6 +4,7 @@
 
 #include "os/Platform.h"
 #include "tests/unit/Test.h"
+#include "runtime/JvmSearch.h"
 #include "vm/ClassDataArchive.h"
 
 namespace {
