@@ -3,6 +3,8 @@
 
 // Every section and key the launcher reads, spelled here and nowhere else.
 
+namespace config {
+
 struct IniKey {
   const char* section;
   const char* key;
@@ -16,31 +18,33 @@ constexpr const char* kProduct = "Product Information";
 constexpr const char* kDisplay = "Display";
 constexpr const char* kClassPathSection = "Class Path";
 
-constexpr IniKey ApplicationType{kApplication, "Application Type"};
-constexpr IniKey SingleInstance{kApplication, "Single Instance"};
-constexpr IniKey FailureCheck{kApplication, "Failure Check"};
-constexpr IniKey OverrideWorkingDir{kApplication, "Override WorkingDir"};
-constexpr IniKey OutputFile{kApplication, "Output File"};
-constexpr IniKey ErrorFile{kApplication, "Error File"};
-constexpr IniKey MinimumVersion{kJre, "Minimum Version"};
-constexpr IniKey MaximumVersion{kJre, "Maximum Version"};
-constexpr IniKey PreferredVersions{kJre, "Preferred versions"};
-constexpr IniKey JrePath{kJre, "JRE Path"};
-constexpr IniKey JvmTypeKey{kJre, "JVM Type"};
-constexpr IniKey JvmSource{kJre, "JVM Source"};
-constexpr IniKey VmProvider{kJre, "VM Provider"};
-constexpr IniKey MainClass{kJre, "Main Class"};
-constexpr IniKey SystemPath{kJre, "System Path"};
-constexpr IniKey LibraryPath{kJre, "Library Path"};
-constexpr IniKey VirtualMachineParameters{kJre, "Virtual Machine Parameters"};
-constexpr IniKey ClassDataSharing{kJre, "Class Data Sharing"};
-constexpr IniKey ProductCode{kProduct, "Product Code"};
-constexpr IniKey ProductName{kProduct, "Product Name"};
-constexpr IniKey SplashScreen{kDisplay, "Splash Screen"};
-constexpr IniKey SplashScreenShadow{kDisplay, "Splash Screen Shadow"};
-constexpr IniKey PreferNativeSplash{kDisplay, "Preffer Native Splash Screen"};  // spelled so
-constexpr IniKey ClassPath{kClassPathSection, "Class Path"};
+constexpr IniKey kApplicationType{kApplication, "Application Type"};
+constexpr IniKey kSingleInstance{kApplication, "Single Instance"};
+constexpr IniKey kFailureCheck{kApplication, "Failure Check"};
+constexpr IniKey kOverrideWorkingDir{kApplication, "Override WorkingDir"};
+constexpr IniKey kOutputFile{kApplication, "Output File"};
+constexpr IniKey kErrorFile{kApplication, "Error File"};
+constexpr IniKey kMinimumVersion{kJre, "Minimum Version"};
+constexpr IniKey kMaximumVersion{kJre, "Maximum Version"};
+constexpr IniKey kPreferredVersions{kJre, "Preferred versions"};
+constexpr IniKey kJrePath{kJre, "JRE Path"};
+constexpr IniKey kJvmType{kJre, "JVM Type"};
+constexpr IniKey kJvmSource{kJre, "JVM Source"};
+constexpr IniKey kVmProvider{kJre, "VM Provider"};
+constexpr IniKey kMainClass{kJre, "Main Class"};
+constexpr IniKey kSystemPath{kJre, "System Path"};
+constexpr IniKey kLibraryPath{kJre, "Library Path"};
+constexpr IniKey kVirtualMachineParameters{kJre, "Virtual Machine Parameters"};
+constexpr IniKey kClassDataSharing{kJre, "Class Data Sharing"};
+constexpr IniKey kProductCode{kProduct, "Product Code"};
+constexpr IniKey kProductName{kProduct, "Product Name"};
+constexpr IniKey kSplashScreen{kDisplay, "Splash Screen"};
+constexpr IniKey kSplashScreenShadow{kDisplay, "Splash Screen Shadow"};
+constexpr IniKey kPreferNativeSplash{kDisplay, "Preffer Native Splash Screen"};  // spelled so
+constexpr IniKey kClassPath{kClassPathSection, "Class Path"};
 
 }  // namespace ini
+
+}  // namespace config
 
 #endif

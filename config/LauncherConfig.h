@@ -1,18 +1,23 @@
 #ifndef CONFIG_LAUNCHERCONFIG_H
 #define CONFIG_LAUNCHERCONFIG_H
 
-// The settings of the program INI file, as the launcher keeps them after reading.
+// The settings of the program INI file, as the launcher keeps them after reading, and where they
+// come from.
 
 #include <string>
 
+#include "config/JavaVersion.h"
 #include "os/Platform.h"
-#include "runtime/JavaVersion.h"
+
+namespace config {
 
 enum class JvmType { Default = 0, Server = 1, FavorServer = 2 };
 
 struct LauncherConfig {
-  std::string splashImage;
-  std::string splashShadow;
+  // The running executable and its INI file, worked out once at the start (locateProgram).
+  std::string programPath;
+  std::string iniPath;
+
   JvmType jvmType = JvmType::Default;
   std::string mainClass;  // slash form: com/example/App
   JavaVersion minVersion;
@@ -30,11 +35,11 @@ struct LauncherConfig {
   StringArray preferredVersions;
   std::string jrePath;
   std::string libraryPath;
-  std::string outputFile;
-  std::string errorFile;
   std::string systemPath;
   bool failureCheck = false;
   bool overrideWorkingDir = false;
 };
+
+}  // namespace config
 
 #endif

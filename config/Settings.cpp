@@ -2,14 +2,15 @@
 
 #include <cstring>
 
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
-#include "launcher/ModulePath.h"
-#include "launcher/Trace.h"
+#include "base/ErrorReport.h"
+#include "base/ModulePath.h"
+#include "base/Trace.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "os/Profile.h"
 #include "os/Text.h"
+
+namespace config {
 
 namespace {
 
@@ -37,10 +38,8 @@ bool iniPathFor(const std::string& program, std::string& path) {
   return true;
 }
 
-bool getIniPath(const Launcher& launcher, std::string& path) {
-  std::string program;
-  if (!getModulePath(launcher, program)) return false;
-  return iniPathFor(program, path);
+bool locateProgram(LauncherConfig& config) {
+  return base::getModulePath(config.programPath) && iniPathFor(config.programPath, config.iniPath);
 }
 
 std::string folderSafeName(const std::string& name) {
@@ -64,13 +63,10 @@ UserIniLocation userIniPathFor(const std::string& program, const std::string& se
   return location;
 }
 
-std::string getUserIniPath(const Launcher& launcher, bool create) {
-  std::string program;
-  if (!getModulePath(launcher, program)) return std::string();
+std::string getUserIniPath(const LauncherConfig& config, bool create) {
   const std::string settingsFolder = os::userSettingsFolder();
-  const UserIniLocation location = userIniPathFor(program, settingsFolder,
-                                                  launcher.config.productName,
-                                                  launcher.config.productCode);
+  const UserIniLocation location = userIniPathFor(config.programPath, settingsFolder,
+                                                  config.productName, config.productCode);
   if (create) {
     // APPDATA is always there; a new Linux account may not have ~/.config yet.
     if (!settingsFolder.empty()) os::createDirectory(settingsFolder);
@@ -123,60 +119,58 @@ void applyVmProvider(const std::string& value, LauncherConfig& config) {
 
 bool isYes(const std::string& value) { return os::equalsIgnoringCase(value, "yes"); }
 
-bool readSettings(Launcher& launcher) {
-  std::string iniPath;
-  if (!getIniPath(launcher, iniPath)) return false;
+bool readSettings(LauncherConfig& config) {
+  const std::string& iniPath = config.iniPath;
   trace("INI file: %s", iniPath.c_str());
-  LauncherConfig& config = launcher.config;
 
-  const std::string minimum = readTraced(iniPath, ini::MinimumVersion);
+  const std::string minimum = readTraced(iniPath, ini::kMinimumVersion);
   config.minVersion = minimum == "any" ? JavaVersion{{0, 0, 0, 0}, 4} : parseVersion(minimum, 0);
-  const std::string maximum = readTraced(iniPath, ini::MaximumVersion);
+  const std::string maximum = readTraced(iniPath, ini::kMaximumVersion);
   config.maxVersion =
       maximum == "any"
           ? JavaVersion{{kAnyComponent, kAnyComponent, kAnyComponent, kAnyComponent}, 4}
           : parseVersion(maximum, kAnyComponent);
 
-  config.isService = readTraced(iniPath, ini::ApplicationType) == "service";
-  config.preferredVersions = splitPreferredVersions(readTraced(iniPath, ini::PreferredVersions));
-  config.productCode = readTraced(iniPath, ini::ProductCode);
-  config.productName = readTraced(iniPath, ini::ProductName);
+  config.isService = readTraced(iniPath, ini::kApplicationType) == "service";
+  config.preferredVersions = splitPreferredVersions(readTraced(iniPath, ini::kPreferredVersions));
+  config.productCode = readTraced(iniPath, ini::kProductCode);
+  config.productName = readTraced(iniPath, ini::kProductName);
 
   // A per-user INI that exists decides "JRE Path" alone, even when it lacks the key.
   std::string jrePathSource = iniPath;
   if (os::isWindowsNT() && !config.isService) {
-    const std::string userIni = getUserIniPath(launcher, false);
+    const std::string userIni = getUserIniPath(config, false);
     if (!userIni.empty() && os::fileExists(userIni)) jrePathSource = userIni;
   }
   trace("JRE Path read from: %s", jrePathSource.c_str());
-  config.jrePath = readTraced(jrePathSource, ini::JrePath);
+  config.jrePath = readTraced(jrePathSource, ini::kJrePath);
 
-  config.jvmType = parseJvmType(readTraced(iniPath, ini::JvmTypeKey));
-  applyJvmSource(readTraced(iniPath, ini::JvmSource), config);
-  applyVmProvider(readTraced(iniPath, ini::VmProvider), config);
+  config.jvmType = parseJvmType(readTraced(iniPath, ini::kJvmType));
+  applyJvmSource(readTraced(iniPath, ini::kJvmSource), config);
+  applyVmProvider(readTraced(iniPath, ini::kVmProvider), config);
 
-  config.mainClass = readTraced(iniPath, ini::MainClass);
+  config.mainClass = readTraced(iniPath, ini::kMainClass);
   if (config.mainClass.empty()) {
-    showError(launcher.messageParent, loadText(IDS_NO_MAIN_CLASS));
+    base::showError(base::loadText(IDS_NO_MAIN_CLASS));
     return false;
   }
   for (char& c : config.mainClass) {
     if (c == '.') c = '/';
   }
 
-  config.failureCheck = isYes(readTraced(iniPath, ini::FailureCheck));
-  config.overrideWorkingDir = isYes(readTraced(iniPath, ini::OverrideWorkingDir));
-  config.systemPath = readTraced(iniPath, ini::SystemPath);
-  config.libraryPath = readTraced(iniPath, ini::LibraryPath);
+  config.failureCheck = isYes(readTraced(iniPath, ini::kFailureCheck));
+  config.overrideWorkingDir = isYes(readTraced(iniPath, ini::kOverrideWorkingDir));
+  config.systemPath = readTraced(iniPath, ini::kSystemPath);
+  config.libraryPath = readTraced(iniPath, ini::kLibraryPath);
   return true;
 }
 
-void storeJrePath(const Launcher& launcher, const std::string& folder) {
-  std::string iniPath;
-  if (!getIniPath(launcher, iniPath)) return;
-  std::string target = iniPath;
-  if (os::isWindowsNT() && !launcher.config.isService) target = getUserIniPath(launcher, true);
-  const bool written = os::writeProfileString(target, ini::JrePath.section, ini::JrePath.key, folder);
+void storeJrePath(const LauncherConfig& config, const std::string& folder) {
+  std::string target = config.iniPath;
+  if (os::isWindowsNT() && !config.isService) target = getUserIniPath(config, true);
+  const bool written = os::writeProfileString(target, ini::kJrePath.section, ini::kJrePath.key, folder);
   trace("JRE Path [%s] %s %s", folder.c_str(), written ? "written to" : "could not be written to",
         target.c_str());
 }
+
+}  // namespace config

@@ -8,14 +8,14 @@
 #include "config/IniKeys.h"
 #include "config/LauncherConfig.h"
 
-class Launcher;
+namespace config {
+
+// Works out config.programPath and config.iniPath, once for the whole start. False when the
+// program path is unavailable (reported) or, on Windows, holds no "." to form the INI name.
+bool locateProgram(LauncherConfig& config);
 
 // The program INI: the program path with the extension of its file name replaced by "ini" (".ini"
-// appended when the file name has none on POSIX). False when the program path is unavailable
-// (reported) or, on Windows, holds no ".".
-bool getIniPath(const Launcher& launcher, std::string& path);
-
-// The program INI path for the program at `program`; false when it cannot be formed.
+// appended when the file name has none on POSIX). False when it cannot be formed.
 bool iniPathFor(const std::string& program, std::string& path);
 
 // Where the per-user INI of the program at `program` lives below settingsFolder (APPDATA on
@@ -28,19 +28,19 @@ struct UserIniLocation {
 UserIniLocation userIniPathFor(const std::string& program, const std::string& settingsFolder,
                                const std::string& productName, const std::string& productCode);
 
-// The per-user INI path (empty when the program path is unavailable). With create, its two folders
-// below the per-user settings folder are created first, failures ignored.
-std::string getUserIniPath(const Launcher& launcher, bool create);
+// The per-user INI path. With create, its two folders below the per-user settings folder are
+// created first, failures ignored.
+std::string getUserIniPath(const LauncherConfig& config, bool create);
 
 // One value of the INI file at iniPath; empty when absent.
 std::string readSetting(const std::string& iniPath, const IniKey& key);
 
-// Fills launcher.config from the INI files. False after "Main class was not specified in INI file."
-// has been shown, or when the INI path cannot be formed.
-bool readSettings(Launcher& launcher);
+// Fills config from the INI files (config.iniPath set). False after "Main class was not specified
+// in INI file." has been shown.
+bool readSettings(LauncherConfig& config);
 
 // Remembers the runtime folder the user chose. Failures are ignored.
-void storeJrePath(const Launcher& launcher, const std::string& folder);
+void storeJrePath(const LauncherConfig& config, const std::string& folder);
 
 // The conversion tables, exposed for their tests.
 JvmType parseJvmType(const std::string& value);
@@ -49,5 +49,7 @@ void applyVmProvider(const std::string& value, LauncherConfig& config);
 bool isYes(const std::string& value);  // "Yes" in any case
 // Product Name without the nine characters a folder name cannot hold.
 std::string folderSafeName(const std::string& name);
+
+}  // namespace config
 
 #endif

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "fuzz/FuzzInput.h"
-#include "launcher/ArgumentArea.h"
+#include "instance/ArgumentArea.h"
+
+using namespace instance;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // An exact-size heap copy, so that a read past the area is caught.

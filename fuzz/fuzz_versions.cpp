@@ -3,7 +3,9 @@
 // the requirement text fits its message.
 
 #include "fuzz/FuzzInput.h"
-#include "runtime/JavaVersion.h"
+#include "config/JavaVersion.h"
+
+using namespace config;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzInput input(data, size);

@@ -5,6 +5,8 @@
 #include "fuzz/FuzzInput.h"
 #include "vm/OptionText.h"
 
+using namespace vm;
+
 namespace {
 
 // The rule as first written: each pair rewrites the whole text. Quadratic, and the reference.

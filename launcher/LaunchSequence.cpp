@@ -1,26 +1,26 @@
 // The launcher's sequence: start-up (init), run, and the destruction that always follows.
 
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "config/Settings.h"
-#include "launcher/ErrorReport.h"
+#include "instance/SingleInstance.h"
 #include "launcher/Launcher.h"
-#include "launcher/SingleInstance.h"
-#include "launcher/Trace.h"
 #include "launcher/WorkingDirectory.h"
 #include "os/Process.h"
 #include "runtime/JreNotFoundDialog.h"
 #include "runtime/JvmSearch.h"
 #include "splash/Splash.h"
-#include "splash/SplashWindow.h"
 #include "vm/VmHost.h"
 #include "vm/VmOptions.h"
 
+namespace launcher {
+
 namespace {
 
-void traceStart(const StringArray& arguments) {
-  if (!traceEnabled()) return;
-  std::string program;
-  unsigned long error = 0;
-  trace("executable: %s", os::modulePath(program, error) ? program.c_str() : "(unavailable)");
+void traceStart(const config::LauncherConfig& config, const StringArray& arguments) {
+  if (!base::traceEnabled()) return;
+  trace("executable: %s",
+        config.programPath.empty() ? "(unavailable)" : config.programPath.c_str());
   trace("arguments: %u", static_cast<unsigned>(arguments.size()));
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     trace("  argument %u: [%s]", static_cast<unsigned>(i), arguments[i].c_str());
@@ -34,64 +34,84 @@ bool splashWanted(const StringArray& arguments) {
   return true;
 }
 
+// The VM thread's two moments that belong to other subsystems.
+void mainStarting(void* singleInstance) {
+  auto& state = *static_cast<instance::SingleInstanceState*>(singleInstance);
+  instance::singleInstanceMainStarting(state);
+}
+
+void mainThrew(void* splash) {
+  splash::closeSplashWindow(*static_cast<splash::SplashState*>(splash));
+}
+
 }  // namespace
 
-Launcher::Launcher() = default;
+Launcher::Launcher() {
+  vm_.mainStarting = vm::Hook{mainStarting, &singleInstance_};
+  vm_.mainThrew = vm::Hook{mainThrew, &splash_};
+}
 
 Launcher::~Launcher() {
-  closeSplashWindow(*this);
-  destroyVm(*this);
-  if (singleInstance) stopSingleInstance(*this);
-  closeNativeSplash(*this);
+  splash::closeSplashWindow(splash_);
+  vm::destroyVm(vm_);
+  if (singleInstance_.enabled) instance::stopSingleInstance(singleInstance_);
+  splash::closeNativeSplash(splash_);
   // Strings and arrays go with the object.
 }
 
 bool Launcher::init() {
-  arguments = os::commandLineArguments();
-  traceStart(arguments);
+  arguments_ = os::commandLineArguments();
+  const bool located = config::locateProgram(config_);
+  traceStart(config_, arguments_);
+  if (!located) return false;
 
-  if (!setupSingleInstance(*this)) return false;
-  if (singleInstance && !isFirstInstance) return true;
+  if (!instance::setupSingleInstance(config_, arguments_, vm_, singleInstance_)) return false;
+  if (singleInstance_.enabled && !singleInstance_.isFirstInstance) return true;
 
-  if (!readSettings(*this)) return false;
+  if (!config::readSettings(config_)) return false;
 
-  if (config.overrideWorkingDir) applyWorkingDirectory(*this);
+  if (config_.overrideWorkingDir) applyWorkingDirectory(config_.programPath);
 
-  if (findJvm(*this)) return true;
+  if (runtime::findJvm(config_, vm_.jvmDllPath)) return true;
 
-  const std::string required = requirementText(config.minVersion, config.maxVersion);
+  const std::string required = config::requirementText(config_.minVersion, config_.maxVersion);
   const std::string message =
-      config.jvmType == JvmType::Server
-          ? formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND_SERVER), required.c_str())
-          : formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND), required.c_str());
+      config_.jvmType == config::JvmType::Server
+          ? base::formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND_SERVER), required.c_str())
+          : base::formatText(TEXT_FORMAT(IDS_JRE_NOT_FOUND), required.c_str());
   trace("no runtime found: %s", message.c_str());
   std::string chosenLibrary;
   std::string chosenFolder;
-  if (showJreNotFoundDialog(*this, message, config.jvmType, chosenLibrary, chosenFolder) !=
-      kDialogOk) {
+  if (runtime::showJreNotFoundDialog(message, config_.jvmType, chosenLibrary, chosenFolder) !=
+      runtime::kDialogOk) {
     return false;
   }
-  jvmDllPath = chosenLibrary;
-  trace("runtime chosen by the user: %s", jvmDllPath.c_str());
-  storeJrePath(*this, chosenFolder);
+  vm_.jvmDllPath = chosenLibrary;
+  trace("runtime chosen by the user: %s", vm_.jvmDllPath.c_str());
+  config::storeJrePath(config_, chosenFolder);
   return true;
 }
 
 std::int32_t Launcher::run() {
-  if (singleInstance && !isFirstInstance) return waitForFirstInstance(*this);
+  if (singleInstance_.enabled && !singleInstance_.isFirstInstance) {
+    return instance::waitForFirstInstance(singleInstance_);
+  }
 
-  prepareEnvironment(*this);
+  vm::prepareEnvironment(config_, vm_);
 
-  const bool splash = splashWanted(arguments);
+  const bool splash = splashWanted(arguments_);
   if (!splash) trace("splash: suppressed by the command line");
-  if (splash && !splashFollowsVmLibrary() && !showSplash(*this)) return 0;
-  if (!loadJvmLibrary(*this)) return -1;
-  if (splash && splashFollowsVmLibrary() && !showSplash(*this)) return 0;
-  if (!buildVmOptions(*this)) return -1;
+  const bool splashFirst = !splash::splashFollowsVmLibrary();
+  if (splash && splashFirst) splash::showSplash(config_, vm_.jvmDllPath, splash_);
+  if (!vm::loadJvmLibrary(vm_)) return -1;
+  if (splash && !splashFirst) splash::showSplash(config_, vm_.jvmDllPath, splash_);
+  if (!vm::buildVmOptions(config_, vm_)) return -1;
 
-  const std::uint32_t vmResult = runVmThread(*this);
+  const std::uint32_t vmResult = vm::runVmThread(config_, arguments_, vm_);
   trace("VM thread ended with %u", static_cast<unsigned>(vmResult));
   if (vmResult == 0) return 0;
-  closeNativeSplash(*this);
+  splash::closeNativeSplash(splash_);
   return -1;
 }
+
+}  // namespace launcher

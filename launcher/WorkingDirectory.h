@@ -1,9 +1,13 @@
 #ifndef LAUNCHER_WORKINGDIRECTORY_H
 #define LAUNCHER_WORKINGDIRECTORY_H
 
-class Launcher;
+#include <string>
 
-// Makes the program's folder the current folder; failures are ignored.
-void applyWorkingDirectory(Launcher& launcher);
+namespace launcher {
+
+// Makes the folder of the program at programPath the current folder; failures are ignored.
+void applyWorkingDirectory(const std::string& programPath);
+
+}  // namespace launcher
 
 #endif

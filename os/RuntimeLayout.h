@@ -1,8 +1,8 @@
 #ifndef OS_RUNTIMELAYOUT_H
 #define OS_RUNTIMELAYOUT_H
 
-// Where things lie inside a Java runtime on this OS, and where the system keeps installed
-// runtimes. The search itself is portable; only these names differ.
+// Where things lie inside a Java runtime on this OS. The search itself is portable; only these
+// names differ.
 
 #include <string>
 
@@ -19,13 +19,6 @@ StringArray runtimeMarkers();
 
 // Relative path of the compiler that makes a home a JDK.
 const char* compilerPath();
-
-// The folder below which the system's packages install runtimes; empty where there is none.
-const char* installedRuntimesFolder();
-
-// The runtime folders directly below root, each with a trailing separator: the real folders in
-// name order, then the symbolic links to folders not listed yet, so every runtime counts once.
-StringArray listRuntimeFolders(const std::string& root);
 
 }  // namespace os
 

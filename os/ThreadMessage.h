@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+#include "os/Thread.h"
+
 namespace os {
 
 struct ThreadMessage {
@@ -94,6 +96,12 @@ class ProcessWatch {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Ends a thread that runs a message loop on a queue within scope, and waits for it: posts it the
+// quit message until it has ended, since a post fails while the thread has no queue yet. Between
+// posts it waits on the thread itself, so a busy thread is not raced by a spinning loop for a core
+// that others could use. Returns the thread's exit code.
+unsigned long endMessageThread(Thread& thread, const std::string& scope);
 
 // Sleeps; for the few waits that have nothing to wake on.
 void sleepMilliseconds(int milliseconds);

@@ -1,7 +1,15 @@
 #include <utility>
 
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "runtime/JvmCandidate.h"
+
+namespace runtime {
+
+namespace {
+
+const char* yesNo(bool value) { return value ? "yes" : "no"; }
+
+}  // namespace
 
 bool kindSearched(RuntimeKind kind, RuntimeVendor vendor, const LauncherConfig& config) {
   const bool kindAsked = config.sourceFavor || (kind == RuntimeKind::Jdk ? config.sourceJdk
@@ -39,7 +47,7 @@ void sortCandidates(CandidateList& list, const LauncherConfig& config) {
 std::size_t selectCandidate(const CandidateList& list, const StringArray& preferredVersions) {
   if (list.empty()) return 0;
   for (const std::string& entry : preferredVersions) {
-    const JavaVersion preferred = parseVersion(entry, 0);
+    const JavaVersion preferred = config::parseVersion(entry, 0);
     // An entry without digits (the empty one of an absent key, or of a stray ";") names no
     // version; matching it would put an installation whose name has no digits before every
     // real version.
@@ -63,3 +71,41 @@ std::size_t selectCandidate(const CandidateList& list, const StringArray& prefer
 std::string versionTraceText(const JavaVersion& version) {
   return version.count <= 0 ? "none" : joinComponents(version, version.count);
 }
+
+const char* kindName(RuntimeKind kind) { return kind == RuntimeKind::Jdk ? "JDK" : "JRE"; }
+
+bool inRange(const JavaVersion& version, const LauncherConfig& config, const std::string& origin) {
+  if (inVersionRange(version, config.minVersion, config.maxVersion)) return true;
+  trace("  %s: passed over, version %s out of range", origin.c_str(),
+        versionTraceText(version).c_str());
+  return false;
+}
+
+void appendCandidate(CandidateList& list, const JavaVersion& version, const std::string& home,
+                     bool isServer, bool favored, const std::string& origin) {
+  JvmCandidate candidate;
+  candidate.version = version;
+  candidate.home = home;
+  candidate.isServer = isServer;
+  candidate.favored = favored;
+  candidate.origin = origin;
+  list.push_back(candidate);
+  trace("  %s: taken, version %s, home %s, server %s, favored %s", origin.c_str(),
+        versionTraceText(version).c_str(), home.c_str(), yesNo(isServer), yesNo(favored));
+}
+
+std::string pickCandidate(CandidateList& list, const LauncherConfig& config) {
+  sortCandidates(list, config);
+  trace("sorted candidates: %u", static_cast<unsigned>(list.size()));
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    trace("  %u. version %s, server %s, favored %s, home %s (%s)", static_cast<unsigned>(i + 1),
+          versionTraceText(list[i].version).c_str(), yesNo(list[i].isServer),
+          yesNo(list[i].favored), list[i].home.c_str(), list[i].origin.c_str());
+  }
+  const std::size_t chosen = selectCandidate(list, config.preferredVersions);
+  trace("selected candidate: version %s, home %s", versionTraceText(list[chosen].version).c_str(),
+        list[chosen].home.c_str());
+  return list[chosen].home;
+}
+
+}  // namespace runtime

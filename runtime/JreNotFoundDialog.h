@@ -10,7 +10,7 @@
 #include "config/LauncherConfig.h"
 #include "resources/resource.h"
 
-class Launcher;
+namespace runtime {
 
 constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
@@ -21,7 +21,9 @@ constexpr const char* kJavaDownloadPage = JAVA_DOWNLOAD_PAGE;
 // Returns kDialogOk with the chosen VM library and its folder (ending with a path separator) when
 // the user confirmed a runtime that holds a VM library of the configured type; any other result
 // means start-up ends.
-int showJreNotFoundDialog(Launcher& launcher, const std::string& message, JvmType type,
+int showJreNotFoundDialog(const std::string& message, config::JvmType type,
                           std::string& jvmDllPath, std::string& folder);
+
+}  // namespace runtime
 
 #endif

@@ -8,8 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "config/JavaVersion.h"
 #include "config/LauncherConfig.h"
-#include "runtime/JavaVersion.h"
+
+namespace runtime {
+
+using config::JavaVersion;
+using config::JvmType;
+using config::LauncherConfig;
 
 // One installation that passed every test.
 struct JvmCandidate {
@@ -42,5 +48,16 @@ std::size_t selectCandidate(const CandidateList& list, const StringArray& prefer
 
 // Dotted text of the components the version gave, "none" when it gave none: for the trace.
 std::string versionTraceText(const JavaVersion& version);
+
+// The steps of a collection that every source shares, each with its trace line.
+const char* kindName(RuntimeKind kind);  // "JDK" or "JRE"
+// Whether the version lies in the configured range; traced as passed over when not.
+bool inRange(const JavaVersion& version, const LauncherConfig& config, const std::string& origin);
+void appendCandidate(CandidateList& list, const JavaVersion& version, const std::string& home,
+                     bool isServer, bool favored, const std::string& origin);
+// Sorts, traces and selects: the selected home. The list is not empty.
+std::string pickCandidate(CandidateList& list, const LauncherConfig& config);
+
+}  // namespace runtime
 
 #endif

@@ -2,14 +2,27 @@
 
 #include <cstring>
 
-#include "launcher/Launcher.h"
-#include "launcher/ModulePath.h"
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "os/RuntimeLayout.h"
+#include "runtime/InstalledRuntimes.h"
+
+namespace runtime {
 
 namespace {
+
+// Name of the last folder of a home that ends with a separator.
+std::string folderName(const std::string& home) {
+  std::string path = home;
+  while (os::endsWithSeparator(path)) path.pop_back();
+  return path.substr(os::fileNameStart(path));
+}
+
+// A release file is a few hundred bytes; the version is near its top.
+constexpr std::size_t kReleaseFileLimit = 65536;
+
+}  // namespace
 
 const char* typeName(JvmType type) {
   switch (type) {
@@ -23,25 +36,8 @@ const char* typeName(JvmType type) {
   return "default";
 }
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
-
-const char* kindName(RuntimeKind kind) { return kind == RuntimeKind::Jdk ? "JDK" : "JRE"; }
-
-const char* hiveName(os::RegistryRoot root) {
-  return root == os::RegistryRoot::CurrentUser ? "HKCU\\" : "HKLM\\";
-}
-
-// Name of the last folder of a home that ends with a separator.
-std::string folderName(const std::string& home) {
-  std::string path = home;
-  while (os::endsWithSeparator(path)) path.pop_back();
-  return path.substr(os::fileNameStart(path));
-}
-
 bool isJdkHome(const std::string& folder) { return os::fileExists(folder + os::compilerPath()); }
 
-// The home to use for a recorded folder (which ends with a separator), when it has a usable VM
-// library for the type.
 bool resolveHome(const std::string& folder, HomeRule rule, JvmType type, std::string& home,
                  bool& isServer) {
   const std::string jre = folder + "jre" + os::kPathSeparator;
@@ -65,95 +61,10 @@ bool resolveHome(const std::string& folder, HomeRule rule, JvmType type, std::st
   return !chooseJvmLibrary(home, type, isServer).empty();
 }
 
-// The type a collector tests with: the classic JRE key was always probed client first.
 JvmType probeType(JvmType configured, bool clientFirst) {
   return clientFirst && configured == JvmType::FavorServer ? JvmType::Default : configured;
 }
 
-void appendCandidate(CandidateList& list, const JavaVersion& version, const std::string& home,
-                     bool isServer, bool favored, const std::string& origin) {
-  JvmCandidate candidate;
-  candidate.version = version;
-  candidate.home = home;
-  candidate.isServer = isServer;
-  candidate.favored = favored;
-  candidate.origin = origin;
-  list.push_back(candidate);
-  trace("  %s: taken, version %s, home %s, server %s, favored %s", origin.c_str(),
-        versionTraceText(version).c_str(), home.c_str(), yesNo(isServer), yesNo(favored));
-}
-
-bool inRange(const JavaVersion& version, const LauncherConfig& config, const std::string& origin) {
-  if (inVersionRange(version, config.minVersion, config.maxVersion)) return true;
-  trace("  %s: passed over, version %s out of range", origin.c_str(),
-        versionTraceText(version).c_str());
-  return false;
-}
-
-// The classic base keys, below HKEY_LOCAL_MACHINE.
-const RegistrySource kClassicKeys[] = {
-    {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\Java Development Kit\\", "", "JavaHome",
-     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::JdkJre, false},
-    {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\Java Runtime Environment\\", "",
-     "JavaHome", RuntimeVendor::Sun, false, RuntimeKind::Jre, HomeRule::AsRecorded, true},
-    {os::RegistryRoot::LocalMachine, "Software\\JRockit\\Java Runtime Environment\\", "",
-     "JavaHome", RuntimeVendor::JRockit, false, RuntimeKind::Jre, HomeRule::AsRecorded, false},
-    {os::RegistryRoot::LocalMachine, "Software\\JRockit\\Java Development Kit\\", "", "JavaHome",
-     RuntimeVendor::JRockit, false, RuntimeKind::Jdk, HomeRule::JdkJre, false},
-};
-
-// The keys of today's installers, searched in each hive after the classic ones.
-const RegistrySource kCurrentKeys[] = {
-    // Java 9 and later record the runtime's own folder: no "jre" folder is looked for below it.
-    {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\JDK\\", "", "JavaHome",
-     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::AsRecorded, false},
-    {os::RegistryRoot::LocalMachine, "Software\\JavaSoft\\JRE\\", "", "JavaHome",
-     RuntimeVendor::Sun, false, RuntimeKind::Jre, HomeRule::AsRecorded, false},
-    {os::RegistryRoot::LocalMachine, "Software\\Eclipse Adoptium\\JDK\\", "hotspot\\MSI", "Path",
-     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::JdkJreThenHome, false},
-    {os::RegistryRoot::LocalMachine, "Software\\Eclipse Adoptium\\JRE\\", "hotspot\\MSI", "Path",
-     RuntimeVendor::Sun, false, RuntimeKind::Jre, HomeRule::AsRecorded, false},
-    {os::RegistryRoot::LocalMachine, "Software\\Microsoft\\JDK\\", "hotspot\\MSI", "Path",
-     RuntimeVendor::Sun, false, RuntimeKind::Jdk, HomeRule::JdkJreThenHome, false},
-    {os::RegistryRoot::LocalMachine, "Software\\Azul Systems\\Zulu\\", "", "InstallationPath",
-     RuntimeVendor::Sun, true, RuntimeKind::Jdk, HomeRule::JdkJreThenHome, false},
-    {os::RegistryRoot::LocalMachine, "Software\\BellSoft\\Liberica\\", "", "InstallationPath",
-     RuntimeVendor::Sun, true, RuntimeKind::Jdk, HomeRule::JdkJreThenHome, false},
-};
-
-RegistrySource inHive(RegistrySource source, os::RegistryRoot root) {
-  source.root = root;
-  // Outside the classic search, a JDK whose "jre" has no usable VM library is used through its
-  // own home, as every JDK from Java 9 on must be.
-  if (source.homeRule == HomeRule::JdkJre) source.homeRule = HomeRule::JdkJreThenHome;
-  return source;
-}
-
-// Sorts, traces and selects; the selected home.
-bool pickCandidate(CandidateList& list, const LauncherConfig& config, std::string& home) {
-  sortCandidates(list, config);
-  trace("sorted candidates: %u", static_cast<unsigned>(list.size()));
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    trace("  %u. version %s, server %s, favored %s, home %s (%s)", static_cast<unsigned>(i + 1),
-          versionTraceText(list[i].version).c_str(), yesNo(list[i].isServer),
-          yesNo(list[i].favored), list[i].home.c_str(), list[i].origin.c_str());
-  }
-  const std::size_t chosen = selectCandidate(list, config.preferredVersions);
-  home = list[chosen].home;
-  trace("selected candidate: version %s, home %s", versionTraceText(list[chosen].version).c_str(),
-        home.c_str());
-  return true;
-}
-
-std::string readReleaseFile(const std::string& path) {
-  // A release file is a few hundred bytes; the version is near its top.
-  std::string text;
-  if (os::readFile(path, text, 65536) != os::FileRead::Read) text.clear();
-  return text;
-}
-
-// One runtime folder that is not recorded in the registry (an installed-runtimes folder or
-// JAVA_HOME): its kind from its compiler, its version from its release file.
 void considerRuntimeFolder(const std::string& folder, RuntimeKind kind, const LauncherConfig& config,
                            CandidateList& list, const std::string& origin) {
   if (!kindSearched(kind, RuntimeVendor::Sun, config)) {
@@ -175,8 +86,6 @@ void considerRuntimeFolder(const std::string& folder, RuntimeKind kind, const La
   appendCandidate(list, version, home, isServer, kindFavored(kind, RuntimeVendor::Sun, config),
                   origin);
 }
-
-}  // namespace
 
 std::string chooseJvmLibrary(const std::string& home, JvmType type, bool& isServer) {
   const auto tryKind = [&](const char* vmKind, bool server) -> std::string {
@@ -201,103 +110,25 @@ std::string chooseJvmLibrary(const std::string& home, JvmType type, bool& isServ
   return std::string();
 }
 
-bool findPrivateRuntime(const Launcher& launcher, std::string& home) {
-  home.clear();
-  std::string program;
-  if (!getModulePath(launcher, program)) {
-    trace("runtime beside the executable: not searched, the program path is unavailable");
-    return false;
-  }
-  const std::string folder = os::folderOf(program);
+std::string findPrivateRuntime(const std::string& programPath) {
+  const std::string folder = os::folderOf(programPath);
   const std::string candidates[] = {folder, folder + "jre" + os::kPathSeparator};
   for (const std::string& candidate : candidates) {
     for (const std::string& marker : os::runtimeMarkers()) {
       if (os::fileExists(candidate + marker)) {
-        home = candidate;
-        trace("runtime beside the executable: %s (has %s)", home.c_str(), marker.c_str());
-        return true;
+        trace("runtime beside the executable: %s (has %s)", candidate.c_str(), marker.c_str());
+        return candidate;
       }
     }
   }
   trace("runtime beside the executable: none in %s", folder.c_str());
-  return true;
+  return std::string();
 }
 
-const RegistrySource* classicBaseKeys(std::size_t& count) {
-  count = sizeof kClassicKeys / sizeof kClassicKeys[0];
-  return kClassicKeys;
-}
-
-bool sourceSearched(const RegistrySource& source, const LauncherConfig& config) {
-  if (source.kindFromHome) {
-    return kindSearched(RuntimeKind::Jdk, source.vendor, config) ||
-           kindSearched(RuntimeKind::Jre, source.vendor, config);
-  }
-  return kindSearched(source.kind, source.vendor, config);
-}
-
-bool probeCandidate(const RegistrySource& source, const std::string& name,
-                    const LauncherConfig& config, std::string& home, bool& isServer,
-                    RuntimeKind& kind) {
-  const std::string origin = std::string(hiveName(source.root)) + source.baseKey + name;
-  std::string keyPath = std::string(source.baseKey) + name;
-  if (source.valuePath[0] != '\0') keyPath += std::string("\\") + source.valuePath;
-  os::RegistryKey key;
-  key.open(source.root, keyPath);  // a key that does not open has no value either
-  std::string folder;
-  if (!key.readText(source.valueName, folder)) {
-    trace("  %s: passed over, no \"%s\"", origin.c_str(), source.valueName);
-    return false;
-  }
-  // An empty folder would become the root of the current drive, where any user may put a VM
-  // library: it names no runtime.
-  if (folder.empty()) {
-    trace("  %s: passed over, \"%s\" is empty", origin.c_str(), source.valueName);
-    return false;
-  }
-  folder = os::withTrailingSeparator(folder);
-  kind = source.kind;
-  HomeRule rule = source.homeRule;
-  if (source.kindFromHome) {
-    kind = isJdkHome(folder) ? RuntimeKind::Jdk : RuntimeKind::Jre;
-    if (kind == RuntimeKind::Jre) rule = HomeRule::AsRecorded;
-    if (!kindSearched(kind, source.vendor, config)) {
-      trace("  %s: passed over, a %s is not searched for these settings", origin.c_str(),
-            kindName(kind));
-      return false;
-    }
-  }
-  const JvmType type = probeType(config.jvmType, source.clientFirst);
-  if (!resolveHome(folder, rule, type, home, isServer)) {
-    trace("  %s: passed over, no usable VM library for type %s below %s", origin.c_str(),
-          typeName(type), home.c_str());
-    return false;
-  }
-  return true;
-}
-
-void collectCandidates(const RegistrySource& source, const LauncherConfig& config,
-                       CandidateList& list) {
-  const std::string keyName = std::string(hiveName(source.root)) + source.baseKey;
-  os::RegistryKey key;
-  if (!key.open(source.root, source.baseKey)) {
-    trace("registry key %s: cannot be opened", keyName.c_str());
-    return;
-  }
-  const StringArray names = key.subkeyNames();
-  key.close();
-  trace("registry key %s: %u subkeys", keyName.c_str(), static_cast<unsigned>(names.size()));
-  for (const std::string& name : names) {
-    const std::string origin = keyName + name;
-    const JavaVersion version = parseVersion(name, 0);
-    if (!inRange(version, config, origin)) continue;
-    std::string home;
-    bool isServer = false;
-    RuntimeKind kind = source.kind;
-    if (!probeCandidate(source, name, config, home, isServer, kind)) continue;
-    appendCandidate(list, version, home, isServer, kindFavored(kind, source.vendor, config),
-                    origin);
-  }
+std::string readReleaseFile(const std::string& home) {
+  std::string text;
+  if (os::readFile(home + "release", text, kReleaseFileLimit) != os::FileRead::Read) text.clear();
+  return text;
 }
 
 std::string releaseValue(const std::string& releaseText, const char* key) {
@@ -319,25 +150,14 @@ std::string releaseValue(const std::string& releaseText, const char* key) {
   return std::string();
 }
 
-JavaVersion runtimeHomeVersion(const std::string& home) {
-  const std::string stated = releaseValue(readReleaseFile(home + "release"), "JAVA_VERSION");
-  const JavaVersion version = parseVersion(stated, 0);
+JavaVersion runtimeVersion(const std::string& home, const std::string& releaseText) {
+  const JavaVersion version = config::parseVersion(releaseValue(releaseText, "JAVA_VERSION"), 0);
   if (version.count > 0) return version;
-  return parseVersion(folderName(home), 0);
+  return config::parseVersion(folderName(home), 0);
 }
 
-void collectInstalledRuntimes(const std::string& root, const LauncherConfig& config,
-                              CandidateList& list) {
-  const StringArray folders = os::listRuntimeFolders(root);
-  trace("installed runtimes below %s: %u folders", root.c_str(),
-        static_cast<unsigned>(folders.size()));
-  // JDKs first and JREs second, as the registry keys are searched.
-  for (RuntimeKind kind : {RuntimeKind::Jdk, RuntimeKind::Jre}) {
-    for (const std::string& folder : folders) {
-      if ((isJdkHome(folder) ? RuntimeKind::Jdk : RuntimeKind::Jre) != kind) continue;
-      considerRuntimeFolder(folder, kind, config, list, folder);
-    }
-  }
+JavaVersion runtimeHomeVersion(const std::string& home) {
+  return runtimeVersion(home, readReleaseFile(home));
 }
 
 void collectJavaHome(const LauncherConfig& config, CandidateList& list) {
@@ -361,60 +181,7 @@ void collectJavaHome(const LauncherConfig& config, CandidateList& list) {
   considerRuntimeFolder(folder, kind, config, list, "JAVA_HOME " + folder);
 }
 
-bool searchRegistry(const LauncherConfig& config, std::string& home) {
-  CandidateList list;
-  if (os::kHasRegistry) {
-    std::size_t count = 0;
-    const RegistrySource* keys = classicBaseKeys(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      if (sourceSearched(keys[i], config)) {
-        collectCandidates(keys[i], config, list);
-      } else {
-        trace("registry key %s%s: not searched for these settings", hiveName(keys[i].root),
-              keys[i].baseKey);
-      }
-    }
-  } else {
-    collectInstalledRuntimes(os::installedRuntimesFolder(), config, list);
-  }
-  if (!list.empty()) return pickCandidate(list, config, home);
-
-  if (os::kHasRegistry) {
-    trace("no runtime of the classic keys passed; searching the keys of today's installers, the "
-          "per-user hive and JAVA_HOME");
-    std::size_t count = 0;
-    const RegistrySource* keys = classicBaseKeys(count);
-    for (os::RegistryRoot root : {os::RegistryRoot::LocalMachine, os::RegistryRoot::CurrentUser}) {
-      for (std::size_t i = 0; i < count; ++i) {
-        const RegistrySource source = inHive(keys[i], root);
-        // Below HKEY_LOCAL_MACHINE the classic JRE keys gave all they have already.
-        if (root == os::RegistryRoot::LocalMachine && keys[i].homeRule != HomeRule::JdkJre) continue;
-        if (sourceSearched(source, config)) collectCandidates(source, config, list);
-      }
-      for (const RegistrySource& current : kCurrentKeys) {
-        const RegistrySource source = inHive(current, root);
-        if (sourceSearched(source, config)) {
-          collectCandidates(source, config, list);
-        } else {
-          trace("registry key %s%s: not searched for these settings", hiveName(root),
-                source.baseKey);
-        }
-      }
-    }
-  } else {
-    trace("no installed runtime passed; trying JAVA_HOME");
-  }
-  collectJavaHome(config, list);
-  if (list.empty()) {
-    trace("no registered runtime found");
-    return false;
-  }
-  return pickCandidate(list, config, home);
-}
-
-bool findJvm(Launcher& launcher) {
-  const LauncherConfig& config = launcher.config;
-  std::string& path = launcher.jvmDllPath;
+bool findJvm(const LauncherConfig& config, std::string& path) {
   path.clear();
   trace("runtime search: JVM Type %s, range %s to %s", typeName(config.jvmType),
         versionTraceText(config.minVersion).c_str(),
@@ -436,8 +203,8 @@ bool findJvm(Launcher& launcher) {
   }
 
   if (path.empty()) {
-    std::string home;
-    if (findPrivateRuntime(launcher, home) && !home.empty()) {
+    const std::string home = findPrivateRuntime(config.programPath);
+    if (!home.empty()) {
       path = chooseJvmLibrary(home, config.jvmType, isServer);
       if (path.empty()) {
         trace("runtime beside the executable: passed over, no usable VM library for type %s",
@@ -448,7 +215,7 @@ bool findJvm(Launcher& launcher) {
 
   if (path.empty()) {
     std::string home;
-    if (searchRegistry(config, home)) {
+    if (searchInstalledRuntimes(config, home)) {
       // The final choice uses the type as configured, even where collecting tested another.
       path = chooseJvmLibrary(home, config.jvmType, isServer);
     }
@@ -457,3 +224,5 @@ bool findJvm(Launcher& launcher) {
   trace("VM library: %s", path.empty() ? "none" : path.c_str());
   return !path.empty();
 }
+
+}  // namespace runtime

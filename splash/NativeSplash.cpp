@@ -1,11 +1,12 @@
 #include "splash/NativeSplash.h"
 
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "os/Library.h"
 #include "os/Platform.h"
 #include "os/Process.h"
 #include "splash/SplashPlatform.h"
+
+namespace splash {
 
 namespace {
 
@@ -30,8 +31,6 @@ void* entry(void* library, const char* name) {
 
 }  // namespace
 
-namespace splash {
-
 std::string nativeSplashLibraryPath(const std::string& vmLibrary, char separator,
                                     const char* libraryName) {
   std::string path = vmLibrary;
@@ -42,11 +41,9 @@ std::string nativeSplashLibraryPath(const std::string& vmLibrary, char separator
   return path + libraryName;
 }
 
-}  // namespace splash
-
-std::string findNativeSplashLibrary(const Launcher& launcher) {
-  const std::string path = splash::nativeSplashLibraryPath(launcher.jvmDllPath, os::kPathSeparator,
-                                                           nativeSplashLibraryName());
+std::string findNativeSplashLibrary(const std::string& jvmDllPath) {
+  const std::string path =
+      nativeSplashLibraryPath(jvmDllPath, os::kPathSeparator, nativeSplashLibraryName());
   if (path.empty() || !os::fileExists(path)) {
     trace("splash library: none at [%s]", path.c_str());
     return std::string();
@@ -56,7 +53,7 @@ std::string findNativeSplashLibrary(const Launcher& launcher) {
 }
 
 bool startNativeSplash(const std::string& libraryPath, const std::string& imagePath,
-                       Launcher& launcher) {
+                       SplashState& state) {
   os::LibraryError error;
   void* library = os::loadLibrary(libraryPath, error);
   if (library == nullptr) {
@@ -71,8 +68,8 @@ bool startNativeSplash(const std::string& libraryPath, const std::string& imageP
   const auto close = reinterpret_cast<NativeSplashCloseFunction>(entry(library, "SplashClose"));
 
   // A splash started earlier goes first; its close is forgotten once called.
-  if (launcher.nativeSplashClose != nullptr) launcher.nativeSplashClose();
-  launcher.nativeSplashClose = close;
+  if (state.nativeClose != nullptr) state.nativeClose();
+  state.nativeClose = close;
   if (init == nullptr || loadFile == nullptr || setFileJarName == nullptr) return false;
 
   init();
@@ -81,3 +78,5 @@ bool startNativeSplash(const std::string& libraryPath, const std::string& imageP
   trace("splash library: started with [%s]", imagePath.c_str());
   return true;
 }
+
+}  // namespace splash

@@ -4,11 +4,11 @@
 // The Java runtime's own splash library ("splashscreen.dll" on Windows, "libsplashscreen.so" on
 // Linux) shows the splash image instead of the launcher's window. It lies two folders above the
 // runtime's VM library, is loaded by its full path, driven through four entries and never
-// unloaded; its close entry is kept in the Launcher until one of the two closing points calls it.
+// unloaded; its close entry is kept in the splash state until one of the two closing points calls it.
 
 #include <string>
 
-class Launcher;
+#include "splash/SplashState.h"
 
 namespace splash {
 
@@ -19,10 +19,9 @@ namespace splash {
 std::string nativeSplashLibraryPath(const std::string& vmLibrary, char separator,
                                     const char* libraryName);
 
-}  // namespace splash
-
-// The chosen runtime's splash library, when a file of that name exists; otherwise empty.
-std::string findNativeSplashLibrary(const Launcher& launcher);
+// The splash library of the runtime whose VM library is jvmDllPath, when a file of that name
+// exists; otherwise empty.
+std::string findNativeSplashLibrary(const std::string& jvmDllPath);
 
 // Loads the library and starts its splash with imagePath. An earlier recorded close is called
 // first; the library's "SplashClose" is recorded (null when it has none) as soon as the library is
@@ -30,6 +29,8 @@ std::string findNativeSplashLibrary(const Launcher& launcher);
 // "SplashInit", "SplashLoadFile" and "SplashSetFileJarName": the caller falls back to its own
 // window. The entries are called in that order, with imagePath as the file name and no jar.
 bool startNativeSplash(const std::string& libraryPath, const std::string& imagePath,
-                       Launcher& launcher);
+                       SplashState& state);
+
+}  // namespace splash
 
 #endif

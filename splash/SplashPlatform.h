@@ -5,7 +5,9 @@
 // SplashPlatform.cpp. Windows decodes pictures itself and has the launcher's own splash window;
 // Linux has only the runtime's splash library.
 
-class Launcher;
+#include "splash/SplashState.h"
+
+namespace splash {
 
 // Whether the launcher can show a splash window of its own here. Where it cannot, the runtime's
 // splash library is used whatever the INI file prefers.
@@ -21,6 +23,8 @@ const char* nativeSplashJarName();
 
 // Creates the splash window object and starts the splash thread, which makes, shows and paints the
 // window (win32/SplashWindow.cpp). False, with nothing left behind, when either cannot be had.
-bool startSplashWindow(Launcher& launcher);
+bool startSplashWindow(SplashState& state);
+
+}  // namespace splash
 
 #endif

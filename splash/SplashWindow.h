@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace splash {
+
 class SplashWindow {
  public:
   struct Native;
@@ -24,5 +26,7 @@ class SplashWindow {
   explicit SplashWindow(std::unique_ptr<Native> native);
   std::unique_ptr<Native> native_;
 };
+
+}  // namespace splash
 
 #endif

@@ -6,6 +6,8 @@
 #include "os/Path.h"
 #include "os/Text.h"
 
+namespace vm {
+
 namespace {
 
 // The -XX flags by which a user runs class-data sharing (or its successor, the ahead-of-time
@@ -129,7 +131,8 @@ StringArray splitInheritedOptions(const std::string& text) {
   return options;
 }
 
-const char* dynamicArchiveObstacle(const JavaVersion& version, const std::string& jvmVariant) {
+const char* dynamicArchiveObstacle(const config::JavaVersion& version,
+                                   const std::string& jvmVariant) {
   if (version.count == 0) return "its version is not known";
   if (version.components[0] < 13) return "it is older than Java 13, which brought dynamic archives";
   // Vendors that name the VM write "Hotspot" (or the name of a HotSpot variant); another VM would
@@ -262,3 +265,5 @@ bool isDynamicArchiveHeader(const std::string& firstBytes) {
   const bool big = byte(0) == 0xf0 && byte(1) == 0x0b && byte(2) == 0xab && byte(3) == 0xa8;
   return little || big;
 }
+
+}  // namespace vm

@@ -12,7 +12,9 @@
 
 #include "os/FileSystem.h"
 #include "os/Platform.h"
-#include "runtime/JavaVersion.h"
+#include "config/JavaVersion.h"
+
+namespace vm {
 
 enum class ClassDataSharingMode { Off, Auto };
 
@@ -30,7 +32,8 @@ StringArray splitInheritedOptions(const std::string& text);
 
 // Why the runtime records no dynamic archives (they came with Java 13, in the HotSpot VM); null
 // when it does. jvmVariant is JVM_VARIANT of its release file, empty when the file names none.
-const char* dynamicArchiveObstacle(const JavaVersion& version, const std::string& jvmVariant);
+const char* dynamicArchiveObstacle(const config::JavaVersion& version,
+                                   const std::string& jvmVariant);
 
 // A path list split at the list separator, empty entries left out, each relative entry put below
 // the current folder.
@@ -107,5 +110,7 @@ CacheReview reviewCache(const ArchiveSlot& slot, const std::vector<CacheEntry>& 
 // Whether a file starts as a dynamic archive does once the VM has finished it: the VM writes the
 // header, with its magic number, last.
 bool isDynamicArchiveHeader(const std::string& firstBytes);
+
+}  // namespace vm
 
 #endif

@@ -4,9 +4,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/Trace.h"
 #include "config/Settings.h"
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
 #include "os/FileSystem.h"
 #include "os/Path.h"
 #include "os/Process.h"
@@ -15,6 +14,8 @@
 #include "runtime/JvmSearch.h"
 #include "vm/ClassDataArchive.h"
 #include "vm/OptionText.h"
+
+namespace vm {
 
 namespace {
 
@@ -25,7 +26,6 @@ constexpr const char* kBootAppendOption = "-Xbootclasspath/a:";
 constexpr const char* kQuietArchives = "-Xlog:cds*=off";
 // A dynamic archive is tens of megabytes; the VM ends the process with 1 when it cannot write it.
 constexpr std::uint64_t kFreeSpaceNeeded = 256ull * 1024 * 1024;
-constexpr std::size_t kReleaseFileLimit = 65536;
 
 // The recording that the VM's exit hook finishes: set before the VM is created, cleared when the
 // recording is withdrawn or finished.
@@ -153,17 +153,15 @@ void JNICALL onVmExit(jint code) {
 
 // The archives' folder below the user's cache folder, created when needed: the folders of the
 // per-user INI file, below the cache folder instead of the settings folder.
-bool archiveFolder(const Launcher& launcher, std::string& folder, std::string& program) {
+bool archiveFolder(const config::LauncherConfig& config, std::string& folder,
+                   std::string& program) {
   const std::string cache = os::userCacheFolder();
-  std::string modulePath;
-  unsigned long error = 0;
-  if (cache.empty() || !os::modulePath(modulePath, error)) {
-    trace("class data sharing: none, %s", cache.empty() ? "the user has no cache folder"
-                                                        : "the program path is unavailable");
+  if (cache.empty()) {
+    trace("class data sharing: none, the user has no cache folder");
     return false;
   }
-  const UserIniLocation location = userIniPathFor(modulePath, cache, launcher.config.productName,
-                                                  launcher.config.productCode);
+  const config::UserIniLocation location =
+      config::userIniPathFor(config.programPath, cache, config.productName, config.productCode);
   // A fresh account may not have its cache folder yet; failures show in the test below.
   os::createDirectory(cache);
   os::createDirectory(location.productFolder);
@@ -181,22 +179,23 @@ bool archiveFolder(const Launcher& launcher, std::string& folder, std::string& p
 // The archive option goes last: a VM that refuses one of the others stops reading before it, and
 // when it is created again without them (withdrawClassDataSharingOptions) no archive flag is left
 // set from the first attempt, which HotSpot would keep.
-void insertOptions(Launcher& launcher, std::size_t at, const StringArray& added) {
-  StringArray& options = launcher.vmOptions;
+void insertOptions(VmState& vm, std::size_t at, const StringArray& added) {
+  StringArray& options = vm.options;
   options.insert(options.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
-  launcher.classDataSharing.optionsAt = at;
-  launcher.classDataSharing.optionsCount = added.size();
+  vm.classDataSharing.optionsAt = at;
+  vm.classDataSharing.optionsCount = added.size();
 }
 
 // The runtime's part of the key; false, traced, when the runtime records no dynamic archives.
-bool runtimeInputs(const std::string& jvmPath, ArchiveKeyInputs& inputs, JavaVersion& version) {
+bool runtimeInputs(const std::string& jvmPath, ArchiveKeyInputs& inputs,
+                   config::JavaVersion& version) {
   const std::string home = os::withTrailingSeparator(stripPathComponents(jvmPath, 3));
-  std::string release;
-  if (os::readFile(home + "release", release, kReleaseFileLimit) != os::FileRead::Read) release.clear();
-  version = runtimeHomeVersion(home);
-  if (const char* obstacle = dynamicArchiveObstacle(version, releaseValue(release, "JVM_VARIANT"))) {
+  const std::string release = runtime::readReleaseFile(home);
+  version = runtime::runtimeVersion(home, release);
+  const std::string variant = runtime::releaseValue(release, "JVM_VARIANT");
+  if (const char* obstacle = dynamicArchiveObstacle(version, variant)) {
     trace("class data sharing: none for the runtime %s (version %s): %s", home.c_str(),
-          versionTraceText(version).c_str(), obstacle);
+          runtime::versionTraceText(version).c_str(), obstacle);
     return false;
   }
   bool hasDefaultArchive = false;
@@ -211,10 +210,12 @@ bool runtimeInputs(const std::string& jvmPath, ArchiveKeyInputs& inputs, JavaVer
   return true;
 }
 
-void traceKey(const ArchiveSlot& slot, const ArchiveKeyInputs& inputs, const JavaVersion& version) {
-  if (!traceEnabled()) return;
+void traceKey(const ArchiveSlot& slot, const ArchiveKeyInputs& inputs,
+              const config::JavaVersion& version) {
+  if (!base::traceEnabled()) return;
   trace("class data sharing: key %s of runtime %s (%s, version %s)", slot.key.c_str(),
-        slot.runtime.c_str(), inputs.runtimeHome.c_str(), versionTraceText(version).c_str());
+        slot.runtime.c_str(), inputs.runtimeHome.c_str(),
+        runtime::versionTraceText(version).c_str());
   for (const std::vector<StampedPath>* list : {&inputs.runtimeFiles, &inputs.classPath}) {
     for (const StampedPath& entry : *list) {
       trace("  %s: %s, %llu bytes, modified %lld", entry.path.c_str(),
@@ -225,7 +226,7 @@ void traceKey(const ArchiveSlot& slot, const ArchiveKeyInputs& inputs, const Jav
 }
 
 // Has the VM record an archive of the slot's key into a name of its own, to be kept at its end.
-void startRecording(Launcher& launcher, std::size_t insertAt, const std::string& folder,
+void startRecording(VmState& vm, std::size_t insertAt, const std::string& folder,
                     const ArchiveSlot& slot) {
   std::uint64_t freeBytes = 0;
   if (os::freeDiskSpace(folder, freeBytes) && freeBytes < kFreeSpaceNeeded) {
@@ -240,22 +241,22 @@ void startRecording(Launcher& launcher, std::size_t insertAt, const std::string&
     trace("class data sharing: nothing recorded, %s cannot be written", path.c_str());
     return;
   }
-  ClassDataSharingState& recording = launcher.classDataSharing;
+  ClassDataSharingState& recording = vm.classDataSharing;
   recording.folder = folder;
   recording.recordingPath = path;
   recording.slot = slot;
   recording.exitHook = onVmExit;
   exitingRecording.store(&recording);
-  insertOptions(launcher, insertAt, {kQuietArchives, "-XX:ArchiveClassesAtExit=" + path});
+  insertOptions(vm, insertAt, {kQuietArchives, "-XX:ArchiveClassesAtExit=" + path});
   trace("class data sharing: no archive for this key; the VM records into %s at its exit",
         path.c_str());
 }
 
 }  // namespace
 
-void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
+void addClassDataSharingOptions(const config::LauncherConfig& config, VmState& vm,
                                 const std::string& vmParameters) {
-  const std::string setting = readSetting(iniPath, ini::ClassDataSharing);
+  const std::string setting = config::readSetting(config.iniPath, config::ini::kClassDataSharing);
   ClassDataSharingMode mode = ClassDataSharingMode::Off;
   if (!parseClassDataSharing(setting, mode) && !setting.empty()) {
     trace("class data sharing: [%s] is neither auto nor off", setting.c_str());
@@ -265,7 +266,7 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
     return;
   }
 
-  const StringArray& options = launcher.vmOptions;
+  const StringArray& options = vm.options;
   const auto isClassPath = [](const std::string& option) {
     return startsWith(option, kClassPathOption);
   };
@@ -284,11 +285,10 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
     trace("class data sharing: left to the VM, whose options include %s", managed.c_str());
     return;
   }
-  JavaVersion version;
+  config::JavaVersion version;
   std::string folder;
   std::string program;
-  if (!runtimeInputs(launcher.jvmDllPath, inputs, version) ||
-      !archiveFolder(launcher, folder, program)) {
+  if (!runtimeInputs(vm.jvmDllPath, inputs, version) || !archiveFolder(config, folder, program)) {
     return;
   }
   const std::string currentFolder = os::currentDirectory();
@@ -305,7 +305,7 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
       // The VM's checksum test of every region (-XX:+VerifySharedSpaces) is left to the vendor: it
       // costs a tenth of the start on Temurin 25, against damage that keeps an archive's size and
       // time, which only the disk could do, as it could to the runtime's own archive.
-      insertOptions(launcher, insertAt, {kQuietArchives, "-XX:SharedArchiveFile=" + archive});
+      insertOptions(vm, insertAt, {kQuietArchives, "-XX:SharedArchiveFile=" + archive});
       trace("class data sharing: using %s, recorded for this key", archive.c_str());
       return;
     }
@@ -317,13 +317,13 @@ void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
           folderEntry.c_str());
     return;
   }
-  startRecording(launcher, insertAt, folder, slot);
+  startRecording(vm, insertAt, folder, slot);
 }
 
-bool withdrawClassDataSharingOptions(Launcher& launcher) {
-  ClassDataSharingState& state = launcher.classDataSharing;
+bool withdrawClassDataSharingOptions(VmState& vm) {
+  ClassDataSharingState& state = vm.classDataSharing;
   if (state.optionsCount == 0) return false;
-  StringArray& options = launcher.vmOptions;
+  StringArray& options = vm.options;
   const auto first = options.begin() + static_cast<std::ptrdiff_t>(state.optionsAt);
   options.erase(first, first + static_cast<std::ptrdiff_t>(state.optionsCount));
   state.optionsCount = 0;
@@ -337,9 +337,11 @@ bool withdrawClassDataSharingOptions(Launcher& launcher) {
   return true;
 }
 
-void finishClassDataRecording(Launcher& launcher) {
-  ClassDataSharingState& recording = launcher.classDataSharing;
+void finishClassDataRecording(VmState& vm) {
+  ClassDataSharingState& recording = vm.classDataSharing;
   keepRecording(recording, recording.runSucceeded,
                 recording.runSucceeded ? "the VM ended" : "the run failed");
   exitingRecording.store(nullptr);
 }
+
+}  // namespace vm

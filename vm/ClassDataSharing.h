@@ -10,21 +10,26 @@
 
 #include <string>
 
-class Launcher;
+#include "config/LauncherConfig.h"
+#include "vm/VmState.h"
 
-// Puts the archive options right after the class-path option of launcher.vmOptions, so that the
-// user's own options, which follow, win over them. vmParameters is "Virtual Machine Parameters" as
-// read from the INI file at iniPath.
-void addClassDataSharingOptions(Launcher& launcher, const std::string& iniPath,
+namespace vm {
+
+// Puts the archive options right after the class-path option of vm.options, so that the user's own
+// options, which follow, win over them. vmParameters is "Virtual Machine Parameters" as read from
+// the INI file.
+void addClassDataSharingOptions(const config::LauncherConfig& config, VmState& vm,
                                 const std::string& vmParameters);
 
 // When the VM could not be created with the launcher's archive options (a runtime that no longer
-// knows one of them): takes them out of launcher.vmOptions, with the recording, so that the VM can
-// be created without them. False when there were none.
-bool withdrawClassDataSharingOptions(Launcher& launcher);
+// knows one of them): takes them out of vm.options, with the recording, so that the VM can be
+// created without them. False when there were none.
+bool withdrawClassDataSharingOptions(VmState& vm);
 
 // Once the VM has ended (after DestroyJavaVM, or when it could not be created): what this start
 // recorded becomes the archive when the run succeeded, and is removed otherwise.
-void finishClassDataRecording(Launcher& launcher);
+void finishClassDataRecording(VmState& vm);
+
+}  // namespace vm
 
 #endif

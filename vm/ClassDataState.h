@@ -1,7 +1,7 @@
 #ifndef VM_CLASSDATASTATE_H
 #define VM_CLASSDATASTATE_H
 
-// The Launcher's part of the class-data archives (a state header only; the steps are in
+// The VM state's part of the class-data archives (a state header only; the steps are in
 // ClassDataSharing): where the launcher's archive options stand in the option list, and a
 // recording. The VM writes a recording into recordingPath when it ends; the launcher gives it its
 // final name only then, either after DestroyJavaVM has returned or from the VM's exit hook when the
@@ -15,11 +15,15 @@
 
 #include "vm/ClassDataArchive.h"
 
+namespace vm {
+
 using VmExitHook = void(JNICALL*)(jint code);
 
 struct ClassDataSharingState {
-  // All written by the first thread before the VM is created, read afterwards.
-  std::size_t optionsAt = 0;     // the launcher's archive options in vmOptions
+  // All written by the first thread before the VM thread starts; the VM thread clears
+  // optionsCount, recordingPath and exitHook when it withdraws the options after the VM refused
+  // them, before its second attempt to create the VM.
+  std::size_t optionsAt = 0;     // the launcher's archive options in the VM options
   std::size_t optionsCount = 0;  // 0: none
   std::string folder;         // the archives' folder, with a trailing separator
   std::string recordingPath;  // where the VM writes; empty when this start records nothing
@@ -31,5 +35,7 @@ struct ClassDataSharingState {
   // DestroyJavaVM, or the VM's thread in the exit hook.
   std::atomic<bool> finished{false};
 };
+
+}  // namespace vm
 
 #endif

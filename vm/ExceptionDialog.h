@@ -6,11 +6,13 @@
 
 #include <jni.h>
 
-class Launcher;
+namespace vm {
 
 // On the VM thread, after the exception was printed and the splash closed. True when the user
 // chose to stop; false after "Ignore" and when no dialog could be shown because the trace text
 // could not be built.
-bool showExceptionDialog(Launcher& launcher, jthrowable throwable);
+bool showExceptionDialog(JNIEnv* env, jthrowable throwable);
+
+}  // namespace vm
 
 #endif

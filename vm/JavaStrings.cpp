@@ -2,6 +2,8 @@
 
 #include "vm/JniRef.h"
 
+namespace vm {
+
 jstring newPlatformString(JNIEnv* env, const std::string& text) {
   const LocalRef<jclass> stringClass(env, env->FindClass("java/lang/String"));
   if (!stringClass) return nullptr;
@@ -28,3 +30,5 @@ jobjectArray newPlatformStringArray(JNIEnv* env, const StringArray& texts) {
   }
   return array.release();
 }
+
+}  // namespace vm

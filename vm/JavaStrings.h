@@ -10,10 +10,14 @@
 
 #include "os/Platform.h"
 
+namespace vm {
+
 // Null on failure (an exception may be pending).
 jstring newPlatformString(JNIEnv* env, const std::string& text);
 
 // A String[] from narrow texts; null on failure.
 jobjectArray newPlatformStringArray(JNIEnv* env, const StringArray& texts);
+
+}  // namespace vm
 
 #endif

@@ -7,6 +7,8 @@
 
 #include <jni.h>
 
+namespace vm {
+
 template <typename T>
 class LocalRef {
  public:
@@ -42,43 +44,57 @@ class LocalRef {
   T ref_ = nullptr;
 };
 
-// The modified UTF-8 characters of a Java string, released when the owner goes.
-class UtfChars {
- public:
-  UtfChars(JNIEnv* env, jstring text) noexcept
-      : env_(env), text_(text), chars_(text != nullptr ? env->GetStringUTFChars(text, nullptr) : nullptr) {}
-  ~UtfChars() {
-    if (chars_ != nullptr) env_->ReleaseStringUTFChars(text_, chars_);
-  }
-  UtfChars(const UtfChars&) = delete;
-  UtfChars& operator=(const UtfChars&) = delete;
+// How the characters of a Java string are had and given back: modified UTF-8 or UTF-16.
+template <typename Char>
+struct JniCharsAccess;
 
-  const char* get() const noexcept { return chars_; }
+template <>
+struct JniCharsAccess<char> {
+  static const char* get(JNIEnv* env, jstring text) {
+    return env->GetStringUTFChars(text, nullptr);
+  }
+  static void release(JNIEnv* env, jstring text, const char* chars) {
+    env->ReleaseStringUTFChars(text, chars);
+  }
+};
+
+template <>
+struct JniCharsAccess<jchar> {
+  static const jchar* get(JNIEnv* env, jstring text) {
+    return env->GetStringChars(text, nullptr);
+  }
+  static void release(JNIEnv* env, jstring text, const jchar* chars) {
+    env->ReleaseStringChars(text, chars);
+  }
+};
+
+// The characters of a Java string, released when the owner goes. A null string, or one whose
+// characters the VM cannot give, holds none.
+template <typename Char>
+class JniChars {
+ public:
+  JniChars(JNIEnv* env, jstring text) noexcept
+      : env_(env),
+        text_(text),
+        chars_(text != nullptr ? JniCharsAccess<Char>::get(env, text) : nullptr) {}
+  ~JniChars() {
+    if (chars_ != nullptr) JniCharsAccess<Char>::release(env_, text_, chars_);
+  }
+  JniChars(const JniChars&) = delete;
+  JniChars& operator=(const JniChars&) = delete;
+
+  const Char* get() const noexcept { return chars_; }
   explicit operator bool() const noexcept { return chars_ != nullptr; }
 
  private:
   JNIEnv* env_;
   jstring text_;
-  const char* chars_;
+  const Char* chars_;
 };
 
-// GetStringChars to ReleaseStringChars: the UTF-16 characters of a Java string.
-class StringChars {
- public:
-  StringChars(JNIEnv* env, jstring string) noexcept
-      : env_(env), string_(string), chars_(env->GetStringChars(string, nullptr)) {}
-  ~StringChars() {
-    if (chars_ != nullptr) env_->ReleaseStringChars(string_, chars_);
-  }
-  StringChars(const StringChars&) = delete;
-  StringChars& operator=(const StringChars&) = delete;
+using UtfChars = JniChars<char>;      // GetStringUTFChars
+using StringChars = JniChars<jchar>;  // GetStringChars
 
-  const jchar* get() const noexcept { return chars_; }
-
- private:
-  JNIEnv* env_;
-  jstring string_;
-  const jchar* chars_;
-};
+}  // namespace vm
 
 #endif

@@ -4,6 +4,8 @@
 #include "os/Path.h"
 #include "os/Text.h"
 
+namespace vm {
+
 namespace {
 
 using os::lastSeparator;
@@ -219,3 +221,5 @@ std::string composeSearchPath(const std::string& systemPath,
   path += runtimeBinariesFolder;
   return path;
 }
+
+}  // namespace vm

@@ -11,6 +11,8 @@
 
 #include "os/Platform.h"
 
+namespace vm {
+
 // The path with its last n components cut off, each cut at the last path separator (a trail byte
 // of a double-byte character never counts as one). A path without a separator stays as it is.
 std::string stripPathComponents(const std::string& path, int n);
@@ -74,5 +76,7 @@ std::string composeLibraryPath(const std::string& libraryPath, const std::string
 std::string composeSearchPath(const std::string& systemPath,
                               const std::string& inheritedPathReference,
                               const std::string& runtimeBinariesFolder);
+
+}  // namespace vm
 
 #endif

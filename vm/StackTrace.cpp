@@ -4,6 +4,8 @@
 
 #include "vm/JniRef.h"
 
+namespace vm {
+
 namespace {
 
 // Prints and clears what a failed or throwing call left pending.
@@ -85,3 +87,5 @@ std::string utf8FromUtf16(const std::u16string& text) {
   }
   return out;
 }
+
+}  // namespace vm

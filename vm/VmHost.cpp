@@ -2,17 +2,16 @@
 
 #include <vector>
 
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
-#include "launcher/SingleInstance.h"
-#include "launcher/Trace.h"
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "os/Library.h"
 #include "os/Thread.h"
-#include "splash/Splash.h"
 #include "vm/ClassDataSharing.h"
 #include "vm/ExceptionDialog.h"
 #include "vm/JavaStrings.h"
 #include "vm/JniRef.h"
+
+namespace vm {
 
 namespace {
 
@@ -60,8 +59,7 @@ void describePendingException(JNIEnv* env) {
   if (env->ExceptionCheck()) env->ExceptionDescribe();
 }
 
-bool redirectStream(Launcher& launcher, const std::string& fileName, const char* setterName) {
-  JNIEnv* env = launcher.jniEnv;
+bool redirectStream(JNIEnv* env, const std::string& fileName, const char* setterName) {
   const LocalRef<jstring> name(env, newPlatformString(env, fileName));
   if (!name) return false;
   const LocalRef<jclass> fileStreamClass(env, env->FindClass("java/io/FileOutputStream"));
@@ -93,25 +91,25 @@ bool redirectStream(Launcher& launcher, const std::string& fileName, const char*
   return true;
 }
 
-void redirectTraced(Launcher& launcher, const std::string& fileName, const char* setterName) {
+void redirectTraced(JNIEnv* env, const std::string& fileName, const char* setterName) {
   if (fileName.empty()) return;
-  const bool redirected = redirectStream(launcher, fileName, setterName);
+  const bool redirected = redirectStream(env, fileName, setterName);
   trace("System.%s to %s: %s", setterName, fileName.c_str(), redirected ? "done" : "failed");
-  if (!redirected) describePendingException(launcher.jniEnv);
+  if (!redirected) describePendingException(env);
 }
 
 // One JNI_CreateJavaVM call with the option list as it stands.
-jint callCreateJavaVM(Launcher& launcher, JavaVM** vm, void** env) {
-  std::vector<JavaVMOption> options(launcher.vmOptions.size());
+jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
+  std::vector<JavaVMOption> options(state.options.size());
   for (std::size_t i = 0; i < options.size(); ++i) {
-    options[i].optionString = const_cast<char*>(launcher.vmOptions[i].c_str());
+    options[i].optionString = const_cast<char*>(state.options[i].c_str());
     options[i].extraInfo = nullptr;
   }
   // Tells a start that records a class-data archive when System.exit ends the process.
-  if (launcher.classDataSharing.exitHook != nullptr) {
+  if (state.classDataSharing.exitHook != nullptr) {
     JavaVMOption hook;
     hook.optionString = const_cast<char*>("exit");
-    hook.extraInfo = reinterpret_cast<void*>(launcher.classDataSharing.exitHook);
+    hook.extraInfo = reinterpret_cast<void*>(state.classDataSharing.exitHook);
     options.push_back(hook);
     trace("VM option: exit (hook that keeps the class-data recording)");
   }
@@ -120,55 +118,60 @@ jint callCreateJavaVM(Launcher& launcher, JavaVM** vm, void** env) {
   args.nOptions = static_cast<jint>(options.size());
   args.options = options.empty() ? nullptr : options.data();
   args.ignoreUnrecognized = JNI_FALSE;
-  const jint result = launcher.createJavaVM(vm, env, &args);
+  const jint result = state.createJavaVM(vm, env, &args);
   trace("JNI_CreateJavaVM: %d", static_cast<int>(result));
   return result;
 }
 
-bool createVm(Launcher& launcher) {
+bool createVm(VmState& state) {
   JavaVM* vm = nullptr;
   void* env = nullptr;
-  jint result = callCreateJavaVM(launcher, &vm, &env);
+  jint result = callCreateJavaVM(state, &vm, &env);
   // A class-data archive never stops a start: a VM that refuses options gets a second chance
   // without the launcher's archive options (HotSpot may be created again after a refusal of its
   // options, not after a later failure).
-  if (result == JNI_EINVAL && withdrawClassDataSharingOptions(launcher)) {
-    result = callCreateJavaVM(launcher, &vm, &env);
+  if (result == JNI_EINVAL && withdrawClassDataSharingOptions(state)) {
+    result = callCreateJavaVM(state, &vm, &env);
   }
   if (result != JNI_OK) {
     const unsigned reason = reasonTextId(result);
-    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
-                    loadText(IDS_CREATE_VM_FAILED).c_str(),
-                    reason != 0 ? loadText(reason).c_str() : "");
+    base::showErrorFormat(TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
+                          base::loadText(IDS_CREATE_VM_FAILED).c_str(),
+                          reason != 0 ? base::loadText(reason).c_str() : "");
     return false;
   }
-  launcher.jniEnv = static_cast<JNIEnv*>(env);
-  launcher.javaVM.store(vm);
+  state.jniEnv = static_cast<JNIEnv*>(env);
+  state.javaVM.store(vm);
 
-  redirectTraced(launcher, launcher.config.outputFile, "setOut");
-  redirectTraced(launcher, launcher.config.errorFile, "setErr");
+  redirectTraced(state.jniEnv, state.outputFile, "setOut");
+  redirectTraced(state.jniEnv, state.errorFile, "setErr");
   return true;
 }
 
+// What the VM thread works with: the settings, main's arguments and the VM state.
+struct VmThreadContext {
+  const config::LauncherConfig& config;
+  const StringArray& arguments;
+  VmState& vm;
+};
+
 // After main has thrown: the exception is printed, the splash goes, and the user may be asked.
-void handleUncaughtException(Launcher& launcher, jthrowable thrown) {
+void handleUncaughtException(const VmThreadContext& context, jthrowable thrown) {
   trace("main ended with an exception");
-  launcher.jniEnv->ExceptionDescribe();
-  closeSplashWindow(launcher);
-  if (launcher.config.failureCheck && showExceptionDialog(launcher, thrown)) {
-    systemExit(launcher, -1);
-  }
+  JNIEnv* env = context.vm.jniEnv;
+  env->ExceptionDescribe();
+  context.vm.mainThrew();
+  if (context.config.failureCheck && showExceptionDialog(env, thrown)) systemExit(env, -1);
 }
 
 // Finds the main class and calls main; true when main was called.
-bool callMain(Launcher& launcher) {
-  JNIEnv* env = launcher.jniEnv;
-  const std::string& mainClass = launcher.config.mainClass;
+bool callMain(const VmThreadContext& context) {
+  JNIEnv* env = context.vm.jniEnv;
+  const std::string& mainClass = context.config.mainClass;
 
   const LocalRef<jstring> name(env, newPlatformString(env, mainClass));
   if (!name) {
-    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_MAIN_CLASS_LOAD_FAILED),
-                    mainClass.c_str());
+    base::showErrorFormat(TEXT_FORMAT(IDS_MAIN_CLASS_LOAD_FAILED), mainClass.c_str());
     return false;
   }
   LocalRef<jclass> mainType;
@@ -181,8 +184,7 @@ bool callMain(Launcher& launcher) {
     mainType = LocalRef<jclass>(env, env->FindClass(className.get()));
     if (!mainType) {
       describePendingException(env);
-      showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_MAIN_CLASS_NOT_FOUND),
-                      className.get());
+      base::showErrorFormat(TEXT_FORMAT(IDS_MAIN_CLASS_NOT_FOUND), className.get());
       return false;
     }
   }
@@ -191,22 +193,22 @@ bool callMain(Launcher& launcher) {
     // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
     // System.err goes nowhere, so the message follows it as after a missing class.
     describePendingException(env);
-    showError(launcher.messageParent, loadText(IDS_NO_MAIN_METHOD));
+    base::showError(base::loadText(IDS_NO_MAIN_METHOD));
     return false;
   }
-  const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, launcher.arguments));
+  const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, context.arguments));
   if (!array) {
     describePendingException(env);
     return false;
   }
 
-  singleInstanceMainStarting(launcher);
+  context.vm.mainStarting();
   trace("calling %s.main with %u arguments", mainClass.c_str(),
-        static_cast<unsigned>(launcher.arguments.size()));
+        static_cast<unsigned>(context.arguments.size()));
   env->CallStaticVoidMethod(mainType.get(), main, array.get());
   const LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
   if (thrown) {
-    handleUncaughtException(launcher, thrown.get());
+    handleUncaughtException(context, thrown.get());
   } else {
     trace("main returned");
   }
@@ -214,31 +216,31 @@ bool callMain(Launcher& launcher) {
 }
 
 // Runs main; false when it could not be called or the thread did not leave the VM cleanly.
-bool runMainClass(Launcher& launcher) {
-  const bool mainCalled = callMain(launcher);
+bool runMainClass(const VmThreadContext& context) {
+  const bool mainCalled = callMain(context);
   // The VM thread never ends attached to the VM.
-  const jint detached = launcher.javaVM.load()->DetachCurrentThread();
+  const jint detached = context.vm.javaVM.load()->DetachCurrentThread();
   trace("VM thread detached: %d", static_cast<int>(detached));
   return mainCalled && detached == JNI_OK;
 }
 
 unsigned long vmThreadMain(void* parameter) {
   if (parameter == nullptr) return 1;
-  Launcher& launcher = *static_cast<Launcher*>(parameter);
-  if (!createVm(launcher)) return 1;
-  return runMainClass(launcher) ? 0 : 1;
+  const VmThreadContext& context = *static_cast<const VmThreadContext*>(parameter);
+  if (!createVm(context.vm)) return 1;
+  return runMainClass(context) ? 0 : 1;
 }
 
 }  // namespace
 
-bool loadJvmLibrary(Launcher& launcher) {
+bool loadJvmLibrary(VmState& vm) {
   os::LibraryError loadError;
-  void* library = os::loadLibrary(launcher.jvmDllPath, loadError);
+  void* library = os::loadLibrary(vm.jvmDllPath, loadError);
   if (library == nullptr) {
-    trace("VM library %s not loaded: %lu%s%s", launcher.jvmDllPath.c_str(), loadError.code,
+    trace("VM library %s not loaded: %lu%s%s", vm.jvmDllPath.c_str(), loadError.code,
           loadError.reason.empty() ? "" : ", ", loadError.reason.c_str());
-    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_JVM_LOAD_FAILED),
-                    launcher.jvmDllPath.c_str(), static_cast<int>(loadError.code));
+    base::showErrorFormat(TEXT_FORMAT(IDS_JVM_LOAD_FAILED), vm.jvmDllPath.c_str(),
+                          static_cast<int>(loadError.code));
     return false;
   }
   unsigned long error = 0;
@@ -246,47 +248,48 @@ bool loadJvmLibrary(Launcher& launcher) {
   void* defaults = create != nullptr ? os::findSymbol(library, kGetDefaultJavaVMInitArgs, error)
                                      : nullptr;
   if (create == nullptr || defaults == nullptr) {
-    trace("VM library %s lacks an entry point: %lu", launcher.jvmDllPath.c_str(), error);
-    showErrorFormat(launcher.messageParent, TEXT_FORMAT(IDS_WINDOWS_EXCEPTION),
-                    loadText(IDS_NO_CREATE_JAVA_VM).c_str(), static_cast<int>(error));
+    trace("VM library %s lacks an entry point: %lu", vm.jvmDllPath.c_str(), error);
+    base::showErrorFormat(TEXT_FORMAT(IDS_WINDOWS_EXCEPTION),
+                          base::loadText(IDS_NO_CREATE_JAVA_VM).c_str(), static_cast<int>(error));
     return false;
   }
-  launcher.createJavaVM = reinterpret_cast<CreateJavaVMFunction>(create);
-  launcher.getDefaultJavaVMInitArgs = reinterpret_cast<GetDefaultJavaVMInitArgsFunction>(defaults);
-  trace("VM library loaded: %s", launcher.jvmDllPath.c_str());
+  vm.createJavaVM = reinterpret_cast<CreateJavaVMFunction>(create);
+  vm.getDefaultJavaVMInitArgs = reinterpret_cast<GetDefaultJavaVMInitArgsFunction>(defaults);
+  trace("VM library loaded: %s", vm.jvmDllPath.c_str());
   return true;
 }
 
-std::uint32_t defaultThreadStackSize(Launcher& launcher) {
+std::uint32_t defaultThreadStackSize(const VmState& vm) {
   Jdk11InitArgs args = {};
   args.version = JNI_VERSION_1_1;
-  launcher.getDefaultJavaVMInitArgs(&args);
+  vm.getDefaultJavaVMInitArgs(&args);
   return args.javaStackSize > 0 ? static_cast<std::uint32_t>(args.javaStackSize) : 0;
 }
 
-std::uint32_t runVmThread(Launcher& launcher) {
-  if (launcher.mainThreadStackSize == 0) launcher.mainThreadStackSize = defaultThreadStackSize(launcher);
+std::uint32_t runVmThread(const config::LauncherConfig& config, const StringArray& arguments,
+                          VmState& vm) {
+  if (vm.mainThreadStackSize == 0) vm.mainThreadStackSize = defaultThreadStackSize(vm);
   // JNI_CreateJavaVM runs on this thread before it looks at -Xss: a stack of a few dozen KB
   // overflows inside it without a word. With the floor the VM starts far enough to refuse the
   // option itself, and a size it accepts is given as asked.
-  std::uint32_t stackSize = launcher.mainThreadStackSize;
+  std::uint32_t stackSize = vm.mainThreadStackSize;
   if (stackSize != 0 && stackSize < kVmThreadStackFloor) stackSize = kVmThreadStackFloor;
   trace("VM thread stack size: %u%s", static_cast<unsigned>(stackSize),
-        stackSize != launcher.mainThreadStackSize ? " (raised to the floor)" : "");
+        stackSize != vm.mainThreadStackSize ? " (raised to the floor)" : "");
+  VmThreadContext context{config, arguments, vm};
   os::Thread thread;
   std::uint32_t result = 0;
-  if (thread.start(stackSize, vmThreadMain, &launcher)) {
+  if (thread.start(stackSize, vmThreadMain, &context)) {
     result = static_cast<std::uint32_t>(thread.wait());
   } else {
     trace("VM thread not started; running on the first thread");
-    result = static_cast<std::uint32_t>(vmThreadMain(&launcher));
+    result = static_cast<std::uint32_t>(vmThreadMain(&context));
   }
-  launcher.classDataSharing.runSucceeded = result == 0;
+  vm.classDataSharing.runSucceeded = result == 0;
   return result;
 }
 
-void systemExit(Launcher& launcher, int code) {
-  JNIEnv* env = launcher.jniEnv;
+void systemExit(JNIEnv* env, int code) {
   const LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
   if (!systemClass) return;
   jmethodID exitMethod = env->GetStaticMethodID(systemClass.get(), "exit", "(I)V");
@@ -295,15 +298,17 @@ void systemExit(Launcher& launcher, int code) {
   describePendingException(env);
 }
 
-void destroyVm(Launcher& launcher) {
-  JavaVM* vm = launcher.javaVM.load();
-  if (vm != nullptr) {
+void destroyVm(VmState& vm) {
+  JavaVM* javaVM = vm.javaVM.load();
+  if (javaVM != nullptr) {
     trace("destroying the VM");
-    vm->DestroyJavaVM();
+    javaVM->DestroyJavaVM();
     // Request threads that come later find no VM to attach to.
-    launcher.javaVM.store(nullptr);
+    vm.javaVM.store(nullptr);
     trace("VM destroyed");
   }
   // The VM writes a class-data archive as it ends: complete only now.
-  finishClassDataRecording(launcher);
+  finishClassDataRecording(vm);
 }
+
+}  // namespace vm

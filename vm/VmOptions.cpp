@@ -1,14 +1,14 @@
 #include "vm/VmOptions.h"
 
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "config/Settings.h"
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
-#include "launcher/ModulePath.h"
-#include "launcher/Trace.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "vm/ClassDataSharing.h"
 #include "vm/OptionText.h"
+
+namespace vm {
 
 namespace {
 
@@ -33,72 +33,68 @@ std::string inheritedPathReference(bool& endsWithSeparator) {
 }
 
 // One token of the user's VM parameters made ready for the VM.
-std::string processToken(Launcher& launcher, const std::string& token) {
+std::string processToken(VmState& vm, const std::string& token) {
   std::string text = unquote(token);
   if (isRelativeMemoryOption(text)) {
     const os::MemoryStatus memory = os::memoryStatus();
     text = resolveMemoryOption(text, memory.totalPhysical, memory.availableVirtual);
   }
   if (text.compare(0, 4, "-Xss") == 0) {
-    parseStackSize(text.substr(4), launcher.mainThreadStackSize);
+    parseStackSize(text.substr(4), vm.mainThreadStackSize);
   }
   return text;
 }
 
 }  // namespace
 
-void prepareEnvironment(Launcher& launcher) {
-  const std::string& jvmPath = launcher.jvmDllPath;
+void prepareEnvironment(const config::LauncherConfig& config, VmState& vm) {
+  const std::string& jvmPath = vm.jvmDllPath;
   setTraced("QL_JVM_PATH", jvmPath);
   setTraced("QL_JVM_HOME", stripPathComponents(jvmPath, 3));
 
   bool inheritedEndsWithSeparator = false;
   const std::string inherited = inheritedPathReference(inheritedEndsWithSeparator);
 
-  std::string& libraryPath = launcher.config.libraryPath;
-  if (!libraryPath.empty()) {
-    std::string program;
-    const std::string launcherFolder =
-        getModulePath(launcher, program) ? os::folderOf(program) : std::string();
-    libraryPath = expanded(composeLibraryPath(libraryPath, launcherFolder, inherited,
-                                              inheritedEndsWithSeparator,
-                                              runtimeLibraryFolder(jvmPath)));
-    launcher.vmOptions.push_back("-Djava.library.path=" + libraryPath);
+  if (!config.libraryPath.empty()) {
+    const std::string libraryPath = expanded(composeLibraryPath(
+        config.libraryPath, os::folderOf(config.programPath), inherited,
+        inheritedEndsWithSeparator, runtimeLibraryFolder(jvmPath)));
+    vm.options.push_back("-Djava.library.path=" + libraryPath);
   }
 
   setTraced(os::kPathVariable,
-            expanded(composeSearchPath(launcher.config.systemPath, inherited,
+            expanded(composeSearchPath(config.systemPath, inherited,
                                        stripPathComponents(jvmPath, 2))));
 }
 
-bool buildVmOptions(Launcher& launcher) {
-  std::string iniPath;
-  if (!getIniPath(launcher, iniPath)) return false;
-
-  const std::string classPath = readSetting(iniPath, ini::ClassPath);
+bool buildVmOptions(const config::LauncherConfig& config, VmState& vm) {
+  const std::string& iniPath = config.iniPath;
+  const std::string classPath = config::readSetting(iniPath, config::ini::kClassPath);
   if (classPath.empty()) {
-    showError(launcher.messageParent, loadText(IDS_NO_CLASS_PATH));
+    base::showError(base::loadText(IDS_NO_CLASS_PATH));
     return false;
   }
 
   StringArray pending;
   pending.push_back("-Djava.class.path=" + classPath);
-  const std::string vmParameters = readSetting(iniPath, ini::VirtualMachineParameters);
+  const std::string vmParameters =
+      config::readSetting(iniPath, config::ini::kVirtualMachineParameters);
   for (const std::string& token : splitVmParameters(vmParameters)) {
-    pending.push_back(processToken(launcher, token));
+    pending.push_back(processToken(vm, token));
   }
-  for (const std::string& option : pending) launcher.vmOptions.push_back(expanded(option));
-  addClassDataSharingOptions(launcher, iniPath, vmParameters);
+  for (const std::string& option : pending) vm.options.push_back(expanded(option));
+  addClassDataSharingOptions(config, vm, vmParameters);
 
-  if (traceEnabled()) {
-    for (const std::string& option : launcher.vmOptions) trace("VM option: %s", option.c_str());
+  if (base::traceEnabled()) {
+    for (const std::string& option : vm.options) trace("VM option: %s", option.c_str());
   }
 
-  LauncherConfig& config = launcher.config;
-  config.outputFile = readSetting(iniPath, ini::OutputFile);
-  if (!config.outputFile.empty()) config.outputFile = expanded(config.outputFile);
-  config.errorFile = readSetting(iniPath, ini::ErrorFile);
-  if (!config.errorFile.empty()) config.errorFile = expanded(config.errorFile);
-  trace("output file: [%s], error file: [%s]", config.outputFile.c_str(), config.errorFile.c_str());
+  vm.outputFile = config::readSetting(iniPath, config::ini::kOutputFile);
+  if (!vm.outputFile.empty()) vm.outputFile = expanded(vm.outputFile);
+  vm.errorFile = config::readSetting(iniPath, config::ini::kErrorFile);
+  if (!vm.errorFile.empty()) vm.errorFile = expanded(vm.errorFile);
+  trace("output file: [%s], error file: [%s]", vm.outputFile.c_str(), vm.errorFile.c_str());
   return true;
 }
+
+}  // namespace vm

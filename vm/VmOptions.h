@@ -3,13 +3,19 @@
 
 // The environment the Java application inherits and the option list the VM is created with.
 
-class Launcher;
+#include "config/LauncherConfig.h"
+#include "vm/VmState.h"
 
-// Sets QL_JVM_PATH, QL_JVM_HOME and the search path; adds the library-path option.
-void prepareEnvironment(Launcher& launcher);
+namespace vm {
 
-// Adds the class-path option and the user's options; fills the output and error files. False when
-// the INI file cannot be located, or after "Java Class Path was not specified in INI file.".
-bool buildVmOptions(Launcher& launcher);
+// Sets QL_JVM_PATH, QL_JVM_HOME and the search path for the VM library vm.jvmDllPath; adds the
+// library-path option.
+void prepareEnvironment(const config::LauncherConfig& config, VmState& vm);
+
+// Adds the class-path option and the user's options; fills the output and error files. False after
+// "Java Class Path was not specified in INI file.".
+bool buildVmOptions(const config::LauncherConfig& config, VmState& vm);
+
+}  // namespace vm
 
 #endif

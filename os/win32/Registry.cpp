@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "os/Registry.h"
+#include "os/win32/Registry.h"
 #include "os/win32/Handles.h"
 
 namespace os {

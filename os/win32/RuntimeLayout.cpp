@@ -10,9 +10,4 @@ StringArray runtimeMarkers() { return StringArray{"bin\\java.dll"}; }
 
 const char* compilerPath() { return "bin\\javac.exe"; }
 
-// Windows runtimes are found through the registry instead.
-const char* installedRuntimesFolder() { return ""; }
-
-StringArray listRuntimeFolders(const std::string&) { return StringArray(); }
-
 }  // namespace os

@@ -4,12 +4,13 @@
 
 #include <cstdio>
 
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "runtime/JvmSearch.h"
+
+namespace runtime {
 
 namespace {
 
@@ -55,17 +56,17 @@ void writeToTerminal(const std::string& text) {
 // Without a window system the message and the address go to standard error. Someone at a terminal
 // is asked for a runtime folder instead of a folder browser; it is checked as the browser's choice
 // is, and an empty line cancels.
-int showJreNotFoundDialog(Launcher& launcher, const std::string& message, JvmType type,
+int showJreNotFoundDialog(const std::string& message, JvmType type,
                           std::string& jvmDllPath, std::string& folder) {
   jvmDllPath.clear();
   folder.clear();
-  showError(launcher.messageParent, message + "\n" + kJavaDownloadPage);
+  base::showError(message + "\n" + kJavaDownloadPage);
   if (isatty(STDIN_FILENO) == 0 || isatty(STDERR_FILENO) == 0) {
     trace("runtime not found: no terminal to ask for a runtime folder");
     return kDialogCancel;
   }
   for (;;) {
-    writeToTerminal(loadText(IDS_ASK_RUNTIME_FOLDER));
+    writeToTerminal(base::loadText(IDS_ASK_RUNTIME_FOLDER));
     std::string line;
     const bool read = readLine(line);
     const std::string typed = trimmed(line);
@@ -84,6 +85,8 @@ int showJreNotFoundDialog(Launcher& launcher, const std::string& message, JvmTyp
       jvmDllPath = library;
       return kDialogOk;
     }
-    writeToTerminal(formatText(TEXT_FORMAT(IDS_NO_USABLE_RUNTIME), candidate.c_str()));
+    writeToTerminal(base::formatText(TEXT_FORMAT(IDS_NO_USABLE_RUNTIME), candidate.c_str()));
   }
 }
+
+}  // namespace runtime

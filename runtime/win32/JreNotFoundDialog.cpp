@@ -4,14 +4,15 @@
 #include <ole2.h>
 #include <shlobj.h>
 
-#include "launcher/ErrorReport.h"
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "os/Path.h"
 #include "os/win32/Handles.h"
 #include "runtime/JvmSearch.h"
 #include "ui/win32/DialogBase.h"
 #include "ui/win32/HyperlinkControl.h"
+
+namespace runtime {
 
 namespace {
 
@@ -45,8 +46,7 @@ class JreNotFoundDialog : public ui::DialogBase {
     HWND dialog = window();
     downloadLink_.attach(GetDlgItem(dialog, IDC_DOWNLOAD_LINK));
     SetDlgItemTextA(dialog, IDC_NOT_FOUND_MESSAGE, message_.c_str());
-    SendDlgItemMessageA(dialog, IDC_ERROR_ICON, STM_SETICON,
-                        reinterpret_cast<WPARAM>(LoadIconA(nullptr, MAKEINTRESOURCEA(32513))), 0);
+    ui::setErrorIcon(dialog, IDC_ERROR_ICON);
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     ui::centerOnOwner(dialog);
   }
@@ -62,7 +62,7 @@ class JreNotFoundDialog : public ui::DialogBase {
   }
 
   void browse() {
-    const std::string title = loadText(IDS_BROWSE_TITLE);
+    const std::string title = base::loadText(IDS_BROWSE_TITLE);
     BROWSEINFOA info = {};
     info.hwndOwner = window();
     info.lpszTitle = title.c_str();
@@ -95,7 +95,7 @@ class JreNotFoundDialog : public ui::DialogBase {
 
 }  // namespace
 
-int showJreNotFoundDialog(Launcher&, const std::string& message, JvmType type,
+int showJreNotFoundDialog(const std::string& message, JvmType type,
                           std::string& jvmDllPath, std::string& folder) {
   JreNotFoundDialog dialog(message, type);
   const int result = static_cast<int>(dialog.runModal(GetActiveWindow()));
@@ -104,3 +104,5 @@ int showJreNotFoundDialog(Launcher&, const std::string& message, JvmType type,
   folder = result == kDialogOk ? dialog.folder() : std::string();
   return result;
 }
+
+}  // namespace runtime

@@ -5,6 +5,8 @@
 #include "splash/SplashPlatform.h"
 #include "splash/SplashWindow.h"
 
+namespace splash {
+
 struct SplashWindow::Native {};
 
 SplashWindow::~SplashWindow() = default;
@@ -19,4 +21,6 @@ const char* nativeSplashLibraryName() { return "libsplashscreen.so"; }
 
 const char* nativeSplashJarName() { return nullptr; }
 
-bool startSplashWindow(Launcher&) { return false; }
+bool startSplashWindow(SplashState&) { return false; }
+
+}  // namespace splash

@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+namespace splash {
+
 namespace {
 
 constexpr int kHimetricPerInch = 2540;
@@ -93,3 +95,5 @@ bool renderPicture(SplashPicture& picture, HDC dc) {
                                  target.bottom - target.top, 0, height, width, -height,
                                  nullptr) == S_OK;
 }
+
+}  // namespace splash

@@ -14,6 +14,8 @@
 
 #include "os/win32/Handles.h"
 
+namespace splash {
+
 struct SplashPicture {
   os::ComRef<IPicture> picture;  // the decoded image, or none
   RECT target = {};              // where renderPicture draws; all zero until a rendering sets it
@@ -39,5 +41,7 @@ void renderPictureToBitmap(SplashPicture& picture, HWND window, os::UniqueBitmap
 // Draws the whole picture into the target rectangle of dc (or at its pixel size at the origin
 // while the target is all zero). False without a picture or when the picture cannot draw.
 bool renderPicture(SplashPicture& picture, HDC dc);
+
+}  // namespace splash
 
 #endif

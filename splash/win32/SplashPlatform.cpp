@@ -4,6 +4,8 @@
 #include "splash/Splash.h"
 #include "splash/SplashPlatform.h"
 
+namespace splash {
+
 bool ownSplashWindowAvailable() { return true; }
 
 bool splashFollowsVmLibrary() { return false; }
@@ -11,3 +13,5 @@ bool splashFollowsVmLibrary() { return false; }
 const char* nativeSplashLibraryName() { return "splashscreen.dll"; }
 
 const char* nativeSplashJarName() { return ""; }
+
+}  // namespace splash

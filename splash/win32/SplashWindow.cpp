@@ -9,13 +9,15 @@
 #include <new>
 #include <string>
 
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/ErrorReport.h"
+#include "base/Trace.h"
 #include "os/win32/Handles.h"
 #include "splash/SplashPlacement.h"
 #include "splash/SplashPlatform.h"
 #include "splash/win32/SplashPicture.h"
 #include "ui/win32/WindowBinding.h"
+
+namespace splash {
 
 namespace {
 
@@ -117,13 +119,13 @@ HWND createSplashWindow(SplashWindow::Native& native, const std::string& imagePa
 }
 
 unsigned long splashThreadMain(void* parameter) {
-  Launcher& launcher = *static_cast<Launcher*>(parameter);
-  SplashWindow::Native& native = launcher.splashWindow->native();
+  SplashState& state = *static_cast<SplashState*>(parameter);
+  SplashWindow::Native& native = state.window->native();
   // Exactly "true": "True" and "yes" give no shadow.
-  const bool shadow = launcher.config.splashShadow == "true";
-  HWND window = createSplashWindow(native, launcher.config.splashImage, shadow);
+  const bool shadow = state.shadow == "true";
+  HWND window = createSplashWindow(native, state.image, shadow);
   // From here the launcher's error boxes are owned by the splash, and so shown above it.
-  launcher.messageParent.store(window);
+  base::setErrorOwner(window);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
@@ -134,7 +136,7 @@ unsigned long splashThreadMain(void* parameter) {
     DispatchMessageA(&message);
   }
   // A box owned by a destroyed window would not show at all: later boxes have no owner.
-  launcher.messageParent.store(nullptr);
+  base::setErrorOwner(nullptr);
   if (window != nullptr) DestroyWindow(window);
   native.window = nullptr;
   return 0;
@@ -142,14 +144,15 @@ unsigned long splashThreadMain(void* parameter) {
 
 }  // namespace
 
-bool startSplashWindow(Launcher& launcher) {
-  launcher.splashWindow = SplashWindow::create();
-  if (!launcher.splashWindow) return false;
-  if (!launcher.splashThread.start(0, splashThreadMain, &launcher)) {
-    launcher.splashWindow.reset();
+bool startSplashWindow(SplashState& state) {
+  state.window = SplashWindow::create();
+  if (!state.window) return false;
+  if (!state.thread.start(0, splashThreadMain, &state)) {
+    state.window.reset();
     return false;
   }
-  launcher.splashThreadId = launcher.splashThread.id();
-  trace("splash: own window, thread %u", static_cast<unsigned>(launcher.splashThreadId));
+  trace("splash: own window, thread %u", static_cast<unsigned>(state.thread.id()));
   return true;
 }
+
+}  // namespace splash

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "launcher/ArgumentArea.h"
+#include "instance/ArgumentArea.h"
 #include "tests/unit/Test.h"
+
+using namespace instance;
 
 namespace {
 

@@ -7,6 +7,9 @@
 #include "runtime/JvmSearch.h"
 #include "vm/ClassDataArchive.h"
 
+using namespace runtime;
+using namespace vm;
+
 namespace {
 
 os::FileStamp fileStamp(std::uint64_t size, std::int64_t modified) {

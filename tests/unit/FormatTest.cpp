@@ -2,10 +2,12 @@
 #include <cstdarg>
 #include <string>
 
-#include "launcher/ErrorReport.h"
+#include "base/ErrorReport.h"
 #include "os/Ui.h"
 #include "os/Wsprintf.h"
 #include "tests/unit/Test.h"
+
+using namespace base;
 
 namespace {
 
@@ -182,6 +184,8 @@ TEST_CASE(loadText_table) {
   const Entry entries[] = {
 #define STRING_ENTRY(id, name, text) {id, text},
 #include "resources/strings.def"
+
+
 #undef STRING_ENTRY
   };
   unsigned expectedId = 202;

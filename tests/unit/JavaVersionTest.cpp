@@ -1,8 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/JavaVersion.h"
+#include "config/JavaVersion.h"
 #include "tests/unit/Test.h"
+
+using namespace config;
 
 namespace {
 

@@ -14,6 +14,14 @@
 #include "runtime/JvmCandidate.h"
 #include "runtime/JvmSearch.h"
 #include "tests/unit/Test.h"
+#ifdef _WIN32
+#include "runtime/win32/RegistrySearch.h"
+#else
+#include "runtime/posix/InstalledRuntimes.h"
+#endif
+
+using namespace config;
+using namespace runtime;
 
 namespace {
 
@@ -222,6 +230,7 @@ TEST_CASE(jvmSearch_selectionByPreferredVersions) {
   }
 }
 
+#ifdef _WIN32
 TEST_CASE(jvmSearch_classicBaseKeysSearchedAndFavoured) {
   std::size_t count = 0;
   const RegistrySource* keys = classicBaseKeys(count);
@@ -285,6 +294,7 @@ TEST_CASE(jvmSearch_classicBaseKeysSearchedAndFavoured) {
     CHECK_EQ(favored, std::string(row.favored));
   }
 }
+#endif
 
 TEST_CASE(jvmSearch_favorJreSortsJavaSoftJreFirstWhateverTheVersion) {
   const LauncherConfig config = configFor("favor_JRE", "", JvmType::Default);

@@ -3,6 +3,8 @@
 #include "config/Settings.h"
 #include "tests/unit/Test.h"
 
+using namespace config;
+
 TEST_CASE(jvmType_conversion) {
   struct Row {
     const char* value;
@@ -160,6 +162,7 @@ TEST_CASE(userIniPathFor_table) {
       {"/opt/my.app/launcher", "/c", "N", "C", "/c/N", "/c/N/C", "/c/N/C/launcher.ini"},
       {"/opt/a/launcher.bin", "/c", "a/b", "x", "/c/ab", "/c/ab/x", "/c/ab/x/launcher.ini"},
 #endif
+
   };
   for (const Row& row : rows) {
     test::setContext(row.program);

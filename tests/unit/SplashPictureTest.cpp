@@ -13,6 +13,8 @@
 #include "splash/win32/SplashPicture.h"
 #include "tests/unit/Test.h"
 
+using namespace splash;
+
 namespace {
 
 // An enhanced metafile one inch square: its frame is recorded in HIMETRIC, 2540 to the inch.

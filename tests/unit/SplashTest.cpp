@@ -8,6 +8,8 @@
 #include "splash/SplashPlacement.h"
 #include "tests/unit/Test.h"
 
+using namespace splash;
+
 namespace test {
 std::string show(const ui::Rect& r);  // DialogGeometryTest.cpp
 }  // namespace test

@@ -1,12 +1,14 @@
 #include <cstdint>
 #include <string>
 
-#include "launcher/Launcher.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "tests/unit/Test.h"
 #include "vm/OptionText.h"
 #include "vm/VmOptions.h"
+#include "vm/VmState.h"
+
+using namespace vm;
 
 namespace {
 
@@ -330,11 +332,13 @@ TEST_CASE(prepareEnvironment_setsTheVariablesAndTheLibraryPathOption) {
   for (const Row& row : rows) {
     test::setContext(row.label);
     os::setEnvironment(os::kPathVariable, path(list(row.inheritedPath)));
-    Launcher launcher;
-    launcher.jvmDllPath = path("C:\\rt\\bin\\client\\jvm.dll");
-    launcher.config.systemPath = path(list(row.systemPath));
-    launcher.config.libraryPath = path(list(row.libraryPath));
-    prepareEnvironment(launcher);
+    config::LauncherConfig config;
+    config.programPath = program;
+    config.systemPath = path(list(row.systemPath));
+    config.libraryPath = path(list(row.libraryPath));
+    VmState vm;
+    vm.jvmDllPath = path("C:\\rt\\bin\\client\\jvm.dll");
+    prepareEnvironment(config, vm);
 
     std::string value;
     CHECK(os::getEnvironment("QL_JVM_PATH", value));
@@ -344,15 +348,12 @@ TEST_CASE(prepareEnvironment_setsTheVariablesAndTheLibraryPathOption) {
     CHECK(os::getEnvironment(os::kPathVariable, value));
     CHECK_EQ(value, path(list(row.expectedPath)));
     if (row.expectedLibraryPath == nullptr) {
-      CHECK_EQ(launcher.vmOptions.size(), std::size_t(0));
+      CHECK_EQ(vm.options.size(), std::size_t(0));
     } else {
       std::string expected = path(list(row.expectedLibraryPath));
       expected.replace(expected.find("<own>"), 5, ownFolder);
-      CHECK_EQ(launcher.vmOptions.size(), std::size_t(1));
-      if (launcher.vmOptions.size() == 1) {
-        CHECK_EQ(launcher.vmOptions[0], "-Djava.library.path=" + expected);
-      }
-      CHECK_EQ(launcher.config.libraryPath, expected);
+      CHECK_EQ(vm.options.size(), std::size_t(1));
+      if (vm.options.size() == 1) CHECK_EQ(vm.options[0], "-Djava.library.path=" + expected);
     }
   }
   if (hadPath) os::setEnvironment(os::kPathVariable, savedPath);

@@ -76,4 +76,9 @@ void centerOnOwner(HWND dialog, HWND centreOn) {
   SetWindowPos(dialog, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void setErrorIcon(HWND dialog, int controlId) {
+  SendDlgItemMessageA(dialog, controlId, STM_SETICON,
+                      reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_ERROR)), 0);
+}
+
 }  // namespace ui

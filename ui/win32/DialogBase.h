@@ -48,6 +48,9 @@ class DialogBase : public WindowObject {
 // stays inside the work area; a child dialog stays inside its parent's client area.
 void centerOnOwner(HWND dialog, HWND centreOn = nullptr);
 
+// Puts the system's error icon (shared, never destroyed) into the dialog's icon control.
+void setErrorIcon(HWND dialog, int controlId);
+
 }  // namespace ui
 
 #endif

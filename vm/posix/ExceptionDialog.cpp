@@ -2,15 +2,16 @@
 
 #include <string>
 
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "vm/StackTrace.h"
+
+namespace vm {
 
 // Without a window system the trace the VM printed on System.err is all, and the launch goes on
 // as after "Ignore". The text the dialog would show is written to the decision trace.
-bool showExceptionDialog(Launcher& launcher, jthrowable throwable) {
-  if (!traceEnabled()) return false;
-  const std::string text = utf8FromUtf16(stackTraceText(launcher.jniEnv, throwable));
+bool showExceptionDialog(JNIEnv* env, jthrowable throwable) {
+  if (!base::traceEnabled()) return false;
+  const std::string text = utf8FromUtf16(stackTraceText(env, throwable));
   trace("exception dialog: none without a window system; its text has %u bytes",
         static_cast<unsigned>(text.size()));
   std::size_t start = 0;
@@ -24,3 +25,5 @@ bool showExceptionDialog(Launcher& launcher, jthrowable throwable) {
   }
   return false;
 }
+
+}  // namespace vm

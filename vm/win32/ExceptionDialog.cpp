@@ -4,12 +4,13 @@
 
 #include <string>
 
-#include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "resources/resource.h"
 #include "ui/win32/DialogBase.h"
 #include "ui/win32/DialogLayout.h"
 #include "vm/StackTrace.h"
+
+namespace vm {
 
 namespace {
 
@@ -51,8 +52,7 @@ class ExceptionDialog : public DialogBase {
     // Wide text: the characters stay as the application wrote them, whatever the code page.
     SetWindowTextW(GetDlgItem(dialog, IDC_STACK_TRACE), text_.c_str());
     SendDlgItemMessageA(dialog, IDC_STACK_TRACE, EM_SETREADONLY, TRUE, 0);
-    SendDlgItemMessageA(dialog, IDC_ERROR_ICON, STM_SETICON,
-                        reinterpret_cast<WPARAM>(LoadIconA(nullptr, MAKEINTRESOURCEA(32513))), 0);
+    setErrorIcon(dialog, IDC_ERROR_ICON);
     centerOnOwner(dialog);
     layout_.init(dialog, true, true, WS_CLIPCHILDREN);
   }
@@ -67,8 +67,8 @@ class ExceptionDialog : public DialogBase {
 
 }  // namespace
 
-bool showExceptionDialog(Launcher& launcher, jthrowable throwable) {
-  const std::u16string text = stackTraceText(launcher.jniEnv, throwable);
+bool showExceptionDialog(JNIEnv* env, jthrowable throwable) {
+  const std::u16string text = stackTraceText(env, throwable);
   if (text.empty()) {
     trace("exception dialog: no trace text; not shown");
     return false;
@@ -79,3 +79,5 @@ bool showExceptionDialog(Launcher& launcher, jthrowable throwable) {
   trace("exception dialog: ended with %d", static_cast<int>(result));
   return result != IDOK;
 }
+
+}  // namespace vm

@@ -1,8 +1,7 @@
+#include "launcher/Main.h"
 #include "os/Process.h"
-
-int launcherMain();
 
 int main(int argc, char** argv) {
   os::setProcessArguments(argc, argv);
-  return launcherMain();
+  return launcher::launcherMain();
 }

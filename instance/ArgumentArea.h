@@ -1,5 +1,5 @@
-#ifndef LAUNCHER_ARGUMENTAREA_H
-#define LAUNCHER_ARGUMENTAREA_H
+#ifndef INSTANCE_ARGUMENTAREA_H
+#define INSTANCE_ARGUMENTAREA_H
 
 // The argument area of the single-instance block: how a second start's arguments travel to the
 // first one. Each argument is stored as its bytes and one zero byte; one more zero byte ends the
@@ -8,6 +8,8 @@
 #include <cstddef>
 
 #include "os/Platform.h"
+
+namespace instance {
 
 constexpr std::size_t kArgumentAreaSize = 1040;
 
@@ -23,5 +25,7 @@ bool writeArgumentArea(unsigned char* area, const StringArray& arguments);
 // empty argument between others survives. An area that is not closed by a zero byte followed by
 // nothing but zeros yields the arguments completed before its last byte.
 StringArray readArgumentArea(const unsigned char* area);
+
+}  // namespace instance
 
 #endif

@@ -1,5 +1,5 @@
-#ifndef RUNTIME_JAVAVERSION_H
-#define RUNTIME_JAVAVERSION_H
+#ifndef CONFIG_JAVAVERSION_H
+#define CONFIG_JAVAVERSION_H
 
 // Java version values as the launcher reads them from registry names, INI settings and release
 // files: up to four numeric components, most significant first.
@@ -8,6 +8,8 @@
 #include <string>
 
 #include "os/Platform.h"
+
+namespace config {
 
 struct JavaVersion {
   std::int32_t components[4] = {0, 0, 0, 0};
@@ -42,5 +44,7 @@ std::string joinComponents(const JavaVersion& v, int count);
 std::string requirementText(const JavaVersion& minVersion, const JavaVersion& maxVersion);
 
 StringArray splitPreferredVersions(const std::string& text);
+
+}  // namespace config
 
 #endif

@@ -1,21 +1,15 @@
-#include "launcher/SingleInstance.h"
-
-#include <jni.h>
+#include "instance/SingleInstance.h"
 
 #include <atomic>
-#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "base/Trace.h"
 #include "config/Settings.h"
-#include "launcher/ArgumentArea.h"
-#include "launcher/Launcher.h"
-#include "launcher/ModulePath.h"
-#include "launcher/Trace.h"
+#include "instance/ArgumentArea.h"
 #include "os/SharedBlock.h"
 #include "os/ThreadMessage.h"
-#include "vm/JavaStrings.h"
-#include "vm/JniRef.h"
+#include "vm/SecondaryMain.h"
 
 // The first launcher process of a program path runs Java; later starts of the same path hand it
 // their arguments through a named block and wait for its answer.
@@ -32,6 +26,8 @@
 // said it copied the area. The reply carries the result (wParam) and ends the second start.
 // The listener copies the area as each request arrives, and keeps the requests that come before
 // main is called until it has been.
+
+namespace instance {
 
 namespace {
 
@@ -93,7 +89,8 @@ std::string blockName(const std::string& programPath) {
   return name;
 }
 
-void postReply(const Request& request, std::int32_t value) {
+void postReply(void* context, std::int32_t value) {
+  const Request& request = *static_cast<const Request*>(context);
   os::ThreadMessage reply;
   reply.message = request.messageId;
   reply.wParam = static_cast<std::uintptr_t>(static_cast<std::intptr_t>(value));
@@ -104,62 +101,21 @@ void postReply(const Request& request, std::int32_t value) {
 
 using RequestPtr = std::unique_ptr<Request>;
 
-// Calls secondaryMain for one request; the reply is posted unless the call cannot be made.
-void serveRequest(JNIEnv* env, const Request& request) {
-  const LocalRef<jclass> mainClass(env, env->FindClass(request.mainClass.c_str()));
-  if (!mainClass) {
-    trace("single instance: main class %s not found; no reply", request.mainClass.c_str());
-    return;
-  }
-  bool intForm = false;
-  jmethodID method =
-      env->GetStaticMethodID(mainClass.get(), "secondaryMain", "([Ljava/lang/String;)V");
-  if (env->ExceptionCheck()) env->ExceptionClear();
-  if (method == nullptr) {
-    method = env->GetStaticMethodID(mainClass.get(), "secondaryMain", "([Ljava/lang/String;)I");
-    intForm = true;
-  }
-  if (method == nullptr) {
-    trace("single instance: %s has no secondaryMain; no reply", request.mainClass.c_str());
-    return;
-  }
-  const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, request.arguments));
-  if (!array) return;
-  trace("single instance: serving thread %u with the %s form, %u arguments",
-        static_cast<unsigned>(request.threadId), intForm ? "int" : "void",
-        static_cast<unsigned>(request.arguments.size()));
-  if (intForm) {
-    const jint result = env->CallStaticIntMethod(mainClass.get(), method, array.get());
-    postReply(request, static_cast<std::int32_t>(result));
-  } else {
-    // The second start need not wait for the application's work.
-    postReply(request, 0);
-    env->CallStaticVoidMethod(mainClass.get(), method, array.get());
-  }
-}
-
 unsigned long requestThreadMain(void* argument) {
   const RequestPtr request(static_cast<Request*>(argument));
-  JNIEnv* env = nullptr;
-  if (request->javaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
-    trace("single instance: request of thread %u: cannot attach to the VM",
-          static_cast<unsigned>(request->threadId));
-    return 0;
-  }
-  serveRequest(env, *request);
-  if (env->ExceptionCheck()) env->ExceptionDescribe();
-  request->javaVM->DetachCurrentThread();
+  vm::callSecondaryMain(request->javaVM, request->mainClass, request->arguments,
+                        request->threadId, postReply, request.get());
   return 0;
 }
 
-void startRequest(Launcher& launcher, RequestPtr request) {
-  request->javaVM = launcher.javaVM.load();
+void startRequest(const State& s, RequestPtr request) {
+  request->javaVM = s.vm->javaVM.load();
   if (request->javaVM == nullptr) {
     trace("single instance: request of thread %u dropped: the VM is gone",
           static_cast<unsigned>(request->threadId));
     return;
   }
-  request->mainClass = launcher.config.mainClass;
+  request->mainClass = s.config->mainClass;
   os::Thread thread;  // not kept: the thread owns its request and ends on its own
   if (thread.start(0, requestThreadMain, request.get())) {
     request.release();
@@ -170,16 +126,14 @@ void startRequest(Launcher& launcher, RequestPtr request) {
 }
 
 unsigned long listenerThreadMain(void* argument) {
-  Launcher& launcher = *static_cast<Launcher*>(argument);
-  State& s = launcher.singleInstanceState;
+  State& s = *static_cast<State*>(argument);
   os::MessageQueue queue;
   if (!queue.open(s.name)) {
     trace("single instance: the listener cannot receive messages: %s", queue.failure().c_str());
-    s.listenerRunning.store(false);
     return 1;
   }
   // Second starts post to this id only once it is there, and the queue exists by now.
-  storeField(launcher.sharedBlock, kThreadIdOffset, os::currentThreadId());
+  storeField(s.block, kThreadIdOffset, os::currentThreadId());
   trace("single instance: listener %u ready", static_cast<unsigned>(os::currentThreadId()));
 
   std::vector<RequestPtr> waiting;  // arrived before main was called
@@ -191,14 +145,14 @@ unsigned long listenerThreadMain(void* argument) {
       RequestPtr request(
           new Request{from, nullptr, std::string(), StringArray(), s.name, s.messageId});
       // Copied before anything else happens, so the next second start may use the area.
-      request->arguments = readArgumentArea(launcher.sharedBlock + kArgumentAreaOffset);
+      request->arguments = readArgumentArea(s.block + kArgumentAreaOffset);
       os::ThreadMessage copied;
       copied.message = s.copiedMessageId;
       os::postThreadMessage(s.name, from, copied);
       trace("single instance: request from thread %u, %u arguments", static_cast<unsigned>(from),
             static_cast<unsigned>(request->arguments.size()));
       if (mainStarted) {
-        startRequest(launcher, std::move(request));
+        startRequest(s, std::move(request));
       } else {
         trace("single instance: request of thread %u kept until main is called",
               static_cast<unsigned>(from));
@@ -209,7 +163,7 @@ unsigned long listenerThreadMain(void* argument) {
       for (RequestPtr& request : waiting) {
         trace("single instance: serving the kept request of thread %u",
               static_cast<unsigned>(request->threadId));
-        startRequest(launcher, std::move(request));
+        startRequest(s, std::move(request));
       }
       waiting.clear();
     }
@@ -217,33 +171,27 @@ unsigned long listenerThreadMain(void* argument) {
   // Kept requests that were never served go with the list: their second starts wait for this
   // process to end.
   trace("single instance: listener ended");
-  s.listenerRunning.store(false);
   return 0;
 }
 
-void turnOff(Launcher& launcher, const char* why) {
+void turnOff(State& s, const char* why) {
   trace("single instance: off (%s)", why);
-  launcher.singleInstance = false;
+  s.enabled = false;
 }
 
-bool setUpFirstInstance(Launcher& launcher) {
-  State& s = launcher.singleInstanceState;
+bool setUpFirstInstance(State& s) {
   s.messageId = os::registerMessage(s.name);
   if (s.messageId == 0) {
-    turnOff(launcher, "the message cannot be registered");
+    turnOff(s, "the message cannot be registered");
     return true;
   }
   s.copiedMessageId = os::registerMessage(s.name + ":copied");
   trace("single instance: first instance, block %s, message %s = %u", s.name.c_str(),
         s.name.c_str(), static_cast<unsigned>(s.messageId));
-  storeField(launcher.sharedBlock, kProcessIdOffset, os::currentProcessId());
-  storeField(launcher.sharedBlock, kMessageIdOffset, s.messageId);
-  launcher.sharedMapping.recordExitCodeAtExit(os::currentProcessId());
-  s.listenerRunning.store(true);
-  if (!launcher.listenerThread.start(0, listenerThreadMain, &launcher)) {
-    s.listenerRunning.store(false);
-    turnOff(launcher, "the listener cannot be started");
-  }
+  storeField(s.block, kProcessIdOffset, os::currentProcessId());
+  storeField(s.block, kMessageIdOffset, s.messageId);
+  s.mapping.recordExitCodeAtExit(os::currentProcessId());
+  if (!s.listener.start(0, listenerThreadMain, &s)) turnOff(s, "the listener cannot be started");
   return true;
 }
 
@@ -264,12 +212,11 @@ bool drainMessages(State& s) {
   return copied;
 }
 
-bool handOver(Launcher& launcher) {
-  State& s = launcher.singleInstanceState;
-  const unsigned char* block = launcher.sharedBlock;
-  if (argumentAreaBytes(launcher.arguments) > kArgumentAreaSize) {
+bool handOver(State& s, const StringArray& arguments) {
+  const unsigned char* block = s.block;
+  if (argumentAreaBytes(arguments) > kArgumentAreaSize) {
     trace("single instance: the arguments need %u bytes, more than %u",
-          static_cast<unsigned>(argumentAreaBytes(launcher.arguments)),
+          static_cast<unsigned>(argumentAreaBytes(arguments)),
           static_cast<unsigned>(kArgumentAreaSize));
     return false;
   }
@@ -307,7 +254,7 @@ bool handOver(Launcher& launcher) {
     trace("single instance: the hand-over lock cannot be taken");
     return false;
   }
-  writeArgumentArea(launcher.sharedBlock + kArgumentAreaOffset, launcher.arguments);
+  writeArgumentArea(s.block + kArgumentAreaOffset, arguments);
   os::ThreadMessage request;
   request.message = messageId;
   request.wParam = os::currentThreadId();
@@ -332,39 +279,35 @@ bool handOver(Launcher& launcher) {
 
 }  // namespace
 
-bool setupSingleInstance(Launcher& launcher) {
-  std::string iniPath;
-  if (!getIniPath(launcher, iniPath)) return false;
-  if (readSetting(iniPath, ini::ApplicationType) == "service") {
+bool setupSingleInstance(const config::LauncherConfig& config, const StringArray& arguments,
+                         const vm::VmState& vm, SingleInstanceState& s) {
+  if (config::readSetting(config.iniPath, config::ini::kApplicationType) == "service") {
     trace("single instance: off for a service");
     return true;
   }
-  if (readSetting(iniPath, ini::SingleInstance) != "yes") return true;
-  launcher.singleInstance = true;
-
-  std::string programPath;
-  if (!getModulePath(launcher, programPath)) return false;
-  State& s = launcher.singleInstanceState;
-  s.name = blockName(programPath);
+  if (config::readSetting(config.iniPath, config::ini::kSingleInstance) != "yes") return true;
+  s.enabled = true;
+  s.config = &config;
+  s.vm = &vm;
+  s.name = blockName(config.programPath);
 
   bool createdNew = false;
-  if (!launcher.sharedMapping.createOrOpen(s.name, kBlockSize, createdNew)) {
-    const std::string why = "the block cannot be created: " + launcher.sharedMapping.failure();
-    turnOff(launcher, why.c_str());
+  if (!s.mapping.createOrOpen(s.name, kBlockSize, createdNew)) {
+    const std::string why = "the block cannot be created: " + s.mapping.failure();
+    turnOff(s, why.c_str());
     return true;
   }
-  launcher.isFirstInstance = createdNew;
-  launcher.sharedBlock = launcher.sharedMapping.map();
-  if (launcher.sharedBlock == nullptr) {
-    turnOff(launcher, "the block cannot be mapped");
+  s.isFirstInstance = createdNew;
+  s.block = s.mapping.map();
+  if (s.block == nullptr) {
+    turnOff(s, "the block cannot be mapped");
     return true;
   }
-  if (launcher.isFirstInstance) return setUpFirstInstance(launcher);
-  return handOver(launcher);
+  if (s.isFirstInstance) return setUpFirstInstance(s);
+  return handOver(s, arguments);
 }
 
-std::int32_t waitForFirstInstance(Launcher& launcher) {
-  State& s = launcher.singleInstanceState;
+std::int32_t waitForFirstInstance(SingleInstanceState& s) {
   for (;;) {
     // A reply may have come with the copy notice already.
     drainMessages(s);
@@ -384,7 +327,7 @@ std::int32_t waitForFirstInstance(Launcher& launcher) {
     std::int32_t code = -1;
     if (woke != os::WaitResult::ProcessEnded ||
         (!s.firstProcess.exitCode(code) &&
-         !launcher.sharedMapping.recordedExitCode(s.firstProcess.processId(), code))) {
+         !s.mapping.recordedExitCode(s.firstProcess.processId(), code))) {
       code = -1;
     }
     trace("single instance: the first process ended without a reply; exit code %d",
@@ -393,33 +336,24 @@ std::int32_t waitForFirstInstance(Launcher& launcher) {
   }
 }
 
-void singleInstanceMainStarting(Launcher& launcher) {
-  if (!launcher.singleInstance || !launcher.isFirstInstance) return;
-  State& s = launcher.singleInstanceState;
+void singleInstanceMainStarting(SingleInstanceState& s) {
+  if (!s.enabled || !s.isFirstInstance) return;
   trace("single instance: main starting; requests can be served");
   s.mainStarted.store(true);
   // A listener that has not published its id yet sees the flag once it has.
   os::ThreadMessage wake;
   wake.message = kMainStartedMessage;
-  const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);
+  const std::uint32_t listener = loadField(s.block, kThreadIdOffset);
   if (listener != 0) os::postThreadMessage(s.name, listener, wake);
 }
 
-void stopSingleInstance(Launcher& launcher) {
-  State& s = launcher.singleInstanceState;
-  if (launcher.isFirstInstance && launcher.listenerThread.started()) {
-    // The listener may not have published its id yet; it ends on the quit message only.
-    while (s.listenerRunning.load()) {
-      os::ThreadMessage quit;
-      quit.message = os::kQuitMessage;
-      const std::uint32_t listener = loadField(launcher.sharedBlock, kThreadIdOffset);
-      if (listener != 0) os::postThreadMessage(s.name, listener, quit);
-      os::sleepMilliseconds(1);
-    }
-    launcher.listenerThread.wait();
-  }
+void stopSingleInstance(SingleInstanceState& s) {
+  // The listener ends on the quit message only, and may not have its queue yet.
+  if (s.isFirstInstance && s.listener.started()) os::endMessageThread(s.listener, s.name);
   s.handoverLock.release();
   s.queue.close();
-  launcher.sharedBlock = nullptr;
-  launcher.sharedMapping.close();
+  s.block = nullptr;
+  s.mapping.close();
 }
+
+}  // namespace instance

@@ -1,11 +1,16 @@
-#include "launcher/ErrorReport.h"
+#include "base/ErrorReport.h"
 
+#include <atomic>
 #include <cstdarg>
 
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 #include "os/Ui.h"
 
+namespace base {
+
 namespace {
+
+std::atomic<WindowHandle> boxOwner{nullptr};
 
 std::string formatLoaded(unsigned id, va_list args) {
   const std::string format = loadText(id);
@@ -24,15 +29,21 @@ std::string formatText(unsigned id, const char* checkedFormat, ...) {
   return text;
 }
 
-void showError(WindowHandle owner, const std::string& text) {
+void setErrorOwner(WindowHandle owner) { boxOwner.store(owner); }
+
+WindowHandle errorOwner() { return boxOwner.load(); }
+
+void showError(const std::string& text) {
   trace("error shown: %s", text.c_str());
-  os::messageBox(owner, text.c_str(), os::kErrorBoxStyle);
+  os::messageBox(boxOwner.load(), text.c_str(), os::kErrorBoxStyle);
 }
 
-void showErrorFormat(WindowHandle owner, unsigned formatId, const char* checkedFormat, ...) {
+void showErrorFormat(unsigned formatId, const char* checkedFormat, ...) {
   va_list args;
   va_start(args, checkedFormat);
   const std::string text = formatLoaded(formatId, args);
   va_end(args);
-  showError(owner, text);
+  showError(text);
 }
+
+}  // namespace base

@@ -1,8 +1,10 @@
-#ifndef LAUNCHER_TRACE_H
-#define LAUNCHER_TRACE_H
+#ifndef BASE_TRACE_H
+#define BASE_TRACE_H
 
 // The launcher's decision trace: when QL_LAUNCHER_TRACE names a file, each decision is appended to
 // it as one line. Unset, a trace costs one test of a flag: the arguments are not even evaluated.
+
+namespace base {
 
 bool traceEnabled();
 
@@ -13,6 +15,9 @@ void traceLine(const char* format, ...)
 #endif
     ;
 
-#define trace(...) (traceEnabled() ? traceLine(__VA_ARGS__) : static_cast<void>(0))
+}  // namespace base
+
+#define trace(...) \
+  (::base::traceEnabled() ? ::base::traceLine(__VA_ARGS__) : static_cast<void>(0))
 
 #endif

@@ -1,7 +1,8 @@
-#ifndef LAUNCHER_TEXTS_H
-#define LAUNCHER_TEXTS_H
+#ifndef BASE_TEXTS_H
+#define BASE_TEXTS_H
 
-// Ids of the string table, named once in resources/strings.def.
+// Ids of the string table, named once in resources/strings.def. They stay global, as the ids of a
+// resource header do: the resource script and every subsystem name them alike.
 
 enum TextId : unsigned {
 #define STRING_ENTRY(id, name, text) name = id,
@@ -10,6 +11,8 @@ enum TextId : unsigned {
 #undef TERMINAL_STRING_ENTRY
 #undef STRING_ENTRY
 };
+
+namespace base {
 
 // The same texts as this build compiles them in, so that the compiler checks the arguments of
 // every formatted message against its text. What is shown still comes from the string table.
@@ -21,7 +24,9 @@ namespace textformat {
 #undef STRING_ENTRY
 }  // namespace textformat
 
+}  // namespace base
+
 // A text's id followed by its checkable format: formatText(TEXT_FORMAT(IDS_MINIMUM_VERSION), v).
-#define TEXT_FORMAT(name) name, textformat::name
+#define TEXT_FORMAT(name) name, ::base::textformat::name
 
 #endif

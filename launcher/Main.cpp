@@ -1,9 +1,9 @@
-// The program entry: one Launcher for the life of the process. The OS-specific entry point
-// (os/*/Entry.cpp) calls launcherMain.
-
+#include "base/Trace.h"
 #include "launcher/Launcher.h"
-#include "launcher/Trace.h"
+#include "launcher/Main.h"
 #include "os/Process.h"
+
+namespace launcher {
 
 int launcherMain() {
   std::int32_t result;
@@ -15,3 +15,5 @@ int launcherMain() {
   }
   return result;
 }
+
+}  // namespace launcher

@@ -1,6 +1,8 @@
-#include "launcher/ArgumentArea.h"
+#include "instance/ArgumentArea.h"
 
 #include <cstring>
+
+namespace instance {
 
 std::size_t argumentAreaBytes(const StringArray& arguments) {
   std::size_t total = 1;
@@ -38,3 +40,5 @@ StringArray readArgumentArea(const unsigned char* area) {
   }
   return list;
 }
+
+}  // namespace instance

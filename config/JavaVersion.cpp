@@ -1,8 +1,9 @@
-#include "runtime/JavaVersion.h"
+#include "config/JavaVersion.h"
 
-
-#include "launcher/ErrorReport.h"
+#include "base/ErrorReport.h"
 #include "os/Text.h"
+
+namespace config {
 
 namespace {
 
@@ -97,17 +98,17 @@ std::string requirementText(const JavaVersion& minVersion, const JavaVersion& ma
   const bool minOpen = isUnbounded(minVersion);
   const bool maxOpen = isUnbounded(maxVersion);
   // "latest version" has no placeholder: the text itself is the phrase.
-  if (minOpen && maxOpen) return loadText(IDS_LATEST_VERSION);
+  if (minOpen && maxOpen) return base::loadText(IDS_LATEST_VERSION);
   if (minOpen) {
-    return formatText(TEXT_FORMAT(IDS_MAXIMUM_VERSION), versionDisplayText(maxVersion).c_str());
+    return base::formatText(TEXT_FORMAT(IDS_MAXIMUM_VERSION), versionDisplayText(maxVersion).c_str());
   }
   if (maxOpen) {
-    return formatText(TEXT_FORMAT(IDS_MINIMUM_VERSION), versionDisplayText(minVersion).c_str());
+    return base::formatText(TEXT_FORMAT(IDS_MINIMUM_VERSION), versionDisplayText(minVersion).c_str());
   }
   if (sameComponents(minVersion, maxVersion)) {
-    return formatText(TEXT_FORMAT(IDS_EXACT_VERSION), versionDisplayText(minVersion).c_str());
+    return base::formatText(TEXT_FORMAT(IDS_EXACT_VERSION), versionDisplayText(minVersion).c_str());
   }
-  return formatText(TEXT_FORMAT(IDS_VERSION_RANGE), versionDisplayText(minVersion).c_str(),
+  return base::formatText(TEXT_FORMAT(IDS_VERSION_RANGE), versionDisplayText(minVersion).c_str(),
                     versionDisplayText(maxVersion).c_str());
 }
 
@@ -124,3 +125,5 @@ StringArray splitPreferredVersions(const std::string& text) {
     start = semicolon + 1;
   }
 }
+
+}  // namespace config

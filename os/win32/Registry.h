@@ -1,8 +1,8 @@
-#ifndef OS_REGISTRY_H
-#define OS_REGISTRY_H
+#ifndef OS_WIN32_REGISTRY_H
+#define OS_WIN32_REGISTRY_H
 
-// Read-only access to the system registry, where Windows runtime installers record their
-// installations. POSIX has no registry: there every key fails to open.
+// Read-only access to the Windows registry, where runtime installers record their installations.
+// Only the Windows search of installed runtimes reads it: POSIX has no registry.
 
 #include <memory>
 #include <string>
@@ -10,12 +10,6 @@
 #include "os/Platform.h"
 
 namespace os {
-
-#ifdef _WIN32
-constexpr bool kHasRegistry = true;
-#else
-constexpr bool kHasRegistry = false;
-#endif
 
 enum class RegistryRoot { LocalMachine, CurrentUser };
 

@@ -1,4 +1,4 @@
-#include "launcher/Trace.h"
+#include "base/Trace.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,6 +6,8 @@
 #include <string>
 
 #include "os/Ui.h"
+
+namespace base {
 
 namespace {
 
@@ -44,3 +46,5 @@ void traceLine(const char* format, ...) {
   std::fwrite(line.data(), 1, line.size(), file);
   std::fflush(file);
 }
+
+}  // namespace base
