@@ -25,8 +25,8 @@ struct SyntheticPe {
 
 Resources sampleResources(std::size_t payload) {
   Resources resources;
-  resources.push_back({resourceId(TypeManifest), resourceId(1), LanguageEnglishUs, 0, Bytes(payload, 'm')});
-  resources.push_back({resourceId(6), resourceId(13), LanguageEnglishUs, 0, Bytes{1, 2, 3}});
+  resources.push_back({resourceId(kTypeManifest), resourceId(1), kLanguageEnglishUs, 0, Bytes(payload, 'm')});
+  resources.push_back({resourceId(6), resourceId(13), kLanguageEnglishUs, 0, Bytes{1, 2, 3}});
   return resources;
 }
 
@@ -61,7 +61,7 @@ SyntheticPe makePe(bool is64) {
   putU32(pe.file, pe.optional + 32, SectionAlignment);
   putU32(pe.file, pe.optional + 36, FileAlignment);
   putU32(pe.file, pe.optional + 60, 0x400);
-  putU16(pe.file, pe.optional + 68, SubsystemWindowsGui);
+  putU16(pe.file, pe.optional + 68, kSubsystemWindowsGui);
   putU32(pe.file, pe.optional + (is64 ? 108 : 92), 16);
 
   Bytes code(0x300);
@@ -121,7 +121,7 @@ TEST_CASE(peImage_rebuildMovesWhatFollowsTheResources) {
     CHECK_EQ(image.is64(), row.is64);
     const Resources wanted = sampleResources(row.payload);
     Bytes out;
-    CHECK(image.rebuild(writeResources(wanted, image.resourceRva()), SubsystemWindowsConsole, out, report));
+    CHECK(image.rebuild(writeResources(wanted, image.resourceRva()), kSubsystemWindowsConsole, out, report));
 
     PeImage rebuilt;
     CHECK(rebuilt.read(out, report));
@@ -131,7 +131,7 @@ TEST_CASE(peImage_rebuildMovesWhatFollowsTheResources) {
     CHECK_EQ(back.size(), wanted.size());
     // Read back in directory order: the string table (type 6) before the manifest (type 24).
     CHECK(back.size() == 2 && back[1].data == wanted[0].data && back[0].data == wanted[1].data);
-    CHECK_EQ(rebuilt.subsystem(), SubsystemWindowsConsole);
+    CHECK_EQ(rebuilt.subsystem(), kSubsystemWindowsConsole);
 
     const std::vector<PeSection>& before = image.sections();
     const std::vector<PeSection>& after = rebuilt.sections();

@@ -173,11 +173,11 @@ TEST_CASE(iconGroup_replacesItsImagesAndKeepsOthers) {
     return data;
   };
   Resources resources{
-      {resourceId(TypeIcon), resourceId(1), 0x407, 0, Bytes(1, 1)},
-      {resourceId(TypeIcon), resourceId(2), 0x407, 0, Bytes(2, 2)},
-      {resourceId(TypeIcon), resourceId(3), 0x407, 0, Bytes(3, 3)},
-      {resourceId(TypeGroupIcon), resourceId(128), 0x407, 0, group({1, 2})},
-      {resourceId(TypeGroupIcon), resourceId(200), 0x409, 0, group({2, 3})},
+      {resourceId(kTypeIcon), resourceId(1), 0x407, 0, Bytes(1, 1)},
+      {resourceId(kTypeIcon), resourceId(2), 0x407, 0, Bytes(2, 2)},
+      {resourceId(kTypeIcon), resourceId(3), 0x407, 0, Bytes(3, 3)},
+      {resourceId(kTypeGroupIcon), resourceId(128), 0x407, 0, group({1, 2})},
+      {resourceId(kTypeGroupIcon), resourceId(200), 0x409, 0, group({2, 3})},
       {resourceId(6), resourceId(13), 0x409, 0, Bytes(4, 4)},
   };
   std::vector<IconImage> images(3);
@@ -201,7 +201,7 @@ TEST_CASE(iconGroup_replacesItsImagesAndKeepsOthers) {
 
   Resources fresh;
   CHECK(replaceIconGroup(fresh, 128, images, report));
-  CHECK_EQ(fresh.back().language, LanguageEnglishUs);
+  CHECK_EQ(fresh.back().language, kLanguageEnglishUs);
 }
 
 TEST_CASE(versionNumber_parsing) {

@@ -14,22 +14,22 @@ bool brandExecutable(const Bytes& input, const BrandOptions& options,
     return false;
   }
   if (!options.iconFile.empty() &&
-      !replaceIconGroup(resources, ApplicationIconGroup, icon, report)) {
+      !replaceIconGroup(resources, kApplicationIconGroup, icon, report)) {
     return false;
   }
   if (options.versionGiven) {
-    Resource version{resourceId(TypeVersion), resourceId(1), LanguageEnglishUs, 0, {}};
+    Resource version{resourceId(kTypeVersion), resourceId(1), kLanguageEnglishUs, 0, {}};
     if (!buildVersionBlock(options.version, version.data, report)) return false;
-    removeResources(resources, TypeVersion, nullptr, 0);
+    removeResources(resources, kTypeVersion, nullptr, 0);
     resources.push_back(version);
   }
   if (options.manifestGiven) {
-    const ResourceName name = resourceId(ProcessManifest);
+    const ResourceName name = resourceId(kProcessManifest);
     const std::string text = buildManifest(options.manifest);
-    const std::uint16_t language = removeResources(resources, TypeManifest, &name, LanguageEnglishUs);
-    resources.push_back(Resource{resourceId(TypeManifest), name, language, 0, Bytes(text.begin(), text.end())});
+    const std::uint16_t language = removeResources(resources, kTypeManifest, &name, kLanguageEnglishUs);
+    resources.push_back(Resource{resourceId(kTypeManifest), name, language, 0, Bytes(text.begin(), text.end())});
   }
-  const std::uint16_t subsystem = options.console ? SubsystemWindowsConsole : image.subsystem();
+  const std::uint16_t subsystem = options.console ? kSubsystemWindowsConsole : image.subsystem();
   return image.rebuild(writeResources(resources, image.resourceRva()), subsystem, output, report);
 }
 

@@ -12,9 +12,9 @@
 namespace brand {
 
 // The launcher's icon group, which its windows and message boxes load.
-constexpr std::uint16_t ApplicationIconGroup = 128;
+constexpr std::uint16_t kApplicationIconGroup = 128;
 // The manifest Windows reads when it creates the process.
-constexpr std::uint16_t ProcessManifest = 1;
+constexpr std::uint16_t kProcessManifest = 1;
 
 // icon: the images of options.iconFile (unused when that is empty).
 bool brandExecutable(const Bytes& input, const BrandOptions& options,

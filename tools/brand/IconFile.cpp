@@ -7,23 +7,23 @@ namespace brand {
 
 namespace {
 
-constexpr std::size_t DirectoryHeaderSize = 6;
-constexpr std::size_t FileEntrySize = 16;
-constexpr std::size_t GroupEntrySize = 14;
-constexpr std::uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr std::size_t kDirectoryHeaderSize = 6;
+constexpr std::size_t kFileEntrySize = 16;
+constexpr std::size_t kGroupEntrySize = 14;
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 bool isPng(const Bytes& data) {
-  return data.size() >= 8 && std::equal(PngSignature, PngSignature + 8, data.begin());
+  return data.size() >= 8 && std::equal(kPngSignature, kPngSignature + 8, data.begin());
 }
 
 // The icon numbers a group's entries name.
 std::vector<std::uint16_t> groupMembers(const Bytes& group) {
   std::vector<std::uint16_t> ids;
-  if (!fits(group, 0, DirectoryHeaderSize)) return ids;
+  if (!fits(group, 0, kDirectoryHeaderSize)) return ids;
   const std::size_t count = u16At(group, 4);
-  for (std::size_t i = 0; i < count && fits(group, DirectoryHeaderSize + GroupEntrySize * i, GroupEntrySize);
+  for (std::size_t i = 0; i < count && fits(group, kDirectoryHeaderSize + kGroupEntrySize * i, kGroupEntrySize);
        ++i) {
-    ids.push_back(u16At(group, DirectoryHeaderSize + GroupEntrySize * i + 12));
+    ids.push_back(u16At(group, kDirectoryHeaderSize + kGroupEntrySize * i + 12));
   }
   return ids;
 }
@@ -39,16 +39,16 @@ bool isBitmap(const Bytes& data) {
 
 bool readIconFile(const Bytes& file, std::vector<IconImage>& images, Report& report) {
   images.clear();
-  if (!fits(file, 0, DirectoryHeaderSize) || u16At(file, 0) != 0 || u16At(file, 2) != 1) {
+  if (!fits(file, 0, kDirectoryHeaderSize) || u16At(file, 0) != 0 || u16At(file, 2) != 1) {
     return report.fail("not an icon (.ico) file");
   }
   const std::size_t count = u16At(file, 4);
   if (count == 0) return report.fail("the icon file holds no images");
-  if (!fits(file, DirectoryHeaderSize, FileEntrySize * count)) {
+  if (!fits(file, kDirectoryHeaderSize, kFileEntrySize * count)) {
     return report.fail("the icon file's directory is cut short");
   }
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t entry = DirectoryHeaderSize + FileEntrySize * i;
+    const std::size_t entry = kDirectoryHeaderSize + kFileEntrySize * i;
     const std::string which = "icon image " + std::to_string(i + 1);
     IconImage image;
     image.width = file[entry];
@@ -78,15 +78,15 @@ bool replaceIconGroup(Resources& resources, std::uint16_t groupId,
   const ResourceName group = resourceId(groupId);
   std::vector<std::uint16_t> oldMembers;
   for (const Resource& resource : resources) {
-    if (resource.type == resourceId(TypeGroupIcon) && resource.name == group) {
+    if (resource.type == resourceId(kTypeGroupIcon) && resource.name == group) {
       const std::vector<std::uint16_t> ids = groupMembers(resource.data);
       oldMembers.insert(oldMembers.end(), ids.begin(), ids.end());
     }
   }
-  const std::uint16_t language = removeResources(resources, TypeGroupIcon, &group, LanguageEnglishUs);
+  const std::uint16_t language = removeResources(resources, kTypeGroupIcon, &group, kLanguageEnglishUs);
   std::vector<std::uint16_t> stillUsed;
   for (const Resource& resource : resources) {
-    if (resource.type == resourceId(TypeGroupIcon)) {
+    if (resource.type == resourceId(kTypeGroupIcon)) {
       const std::vector<std::uint16_t> ids = groupMembers(resource.data);
       stillUsed.insert(stillUsed.end(), ids.begin(), ids.end());
     }
@@ -94,14 +94,14 @@ bool replaceIconGroup(Resources& resources, std::uint16_t groupId,
   for (std::uint16_t id : oldMembers) {
     if (std::find(stillUsed.begin(), stillUsed.end(), id) != stillUsed.end()) continue;
     const ResourceName name = resourceId(id);
-    removeResources(resources, TypeIcon, &name, 0);
+    removeResources(resources, kTypeIcon, &name, 0);
   }
 
   std::vector<std::uint16_t> taken;
   for (const Resource& resource : resources) {
-    if (resource.type == resourceId(TypeIcon) && resource.name.text.empty()) taken.push_back(resource.name.id);
+    if (resource.type == resourceId(kTypeIcon) && resource.name.text.empty()) taken.push_back(resource.name.id);
   }
-  Resource directory{resourceId(TypeGroupIcon), group, language, 0, {}};
+  Resource directory{resourceId(kTypeGroupIcon), group, language, 0, {}};
   appendU16(directory.data, 0);
   appendU16(directory.data, 1);
   appendU16(directory.data, static_cast<std::uint32_t>(images.size()));
@@ -118,7 +118,7 @@ bool replaceIconGroup(Resources& resources, std::uint16_t groupId,
     appendU16(directory.data, image.bitCount);
     appendU32(directory.data, static_cast<std::uint32_t>(image.data.size()));
     appendU16(directory.data, id);
-    resources.push_back(Resource{resourceId(TypeIcon), resourceId(id), language, 0, image.data});
+    resources.push_back(Resource{resourceId(kTypeIcon), resourceId(id), language, 0, image.data});
   }
   resources.push_back(directory);
   return true;

@@ -4,7 +4,7 @@
 
 namespace brand {
 
-const char* const usageText =
+const char* const kUsageText =
     "usage: brand [OPTION...] INPUT.exe OUTPUT.exe\n"
     "\n"
     "Writes OUTPUT.exe: INPUT.exe (the launcher, 32- or 64-bit) with the resources asked for\n"
@@ -40,7 +40,7 @@ struct ValueOption {
   std::string* (*field)(BrandOptions&);
 };
 
-const ValueOption valueOptions[] = {
+const ValueOption kValueOptions[] = {
     {"--icon", false, [](BrandOptions& o) { return &o.iconFile; }},
     {"--file-version", true, [](BrandOptions& o) { return &o.version.fileVersion.text; }},
     {"--product-version", true,
@@ -51,11 +51,11 @@ const ValueOption valueOptions[] = {
     {"--copyright", true, [](BrandOptions& o) { return &o.version.legalCopyright; }},
 };
 
-const std::pair<const char*, DpiAwareness> dpiChoices[] = {
+const std::pair<const char*, DpiAwareness> kDpiChoices[] = {
     {"none", DpiAwareness::None},
     {"system", DpiAwareness::System},
     {"per-monitor-v2", DpiAwareness::PerMonitorV2}};
-const std::pair<const char*, ExecutionLevel> levelChoices[] = {
+const std::pair<const char*, ExecutionLevel> kLevelChoices[] = {
     {"asInvoker", ExecutionLevel::AsInvoker},
     {"highestAvailable", ExecutionLevel::HighestAvailable},
     {"requireAdministrator", ExecutionLevel::RequireAdministrator}};
@@ -126,7 +126,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, BrandOptions& o
     }
     seen.push_back(name);
     const bool takesValue = name == "--dpi-awareness" || name == "--execution-level" ||
-                            std::any_of(std::begin(valueOptions), std::end(valueOptions),
+                            std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
                                         [&](const ValueOption& o) { return name == o.name; });
     if (takesValue && !inlineValue) {
       if (i + 1 == arguments.size()) return report.fail(name + " needs a value");
@@ -145,12 +145,12 @@ bool parseCommandLine(const std::vector<std::string>& arguments, BrandOptions& o
       options.manifest.utf8CodePage = options.manifestGiven = true;
     } else if (name == "--dpi-awareness" || name == "--execution-level") {
       const bool chosen = name == "--dpi-awareness"
-                              ? choose(name, value, dpiChoices, options.manifest.dpiAwareness, report)
-                              : choose(name, value, levelChoices, options.manifest.executionLevel, report);
+                              ? choose(name, value, kDpiChoices, options.manifest.dpiAwareness, report)
+                              : choose(name, value, kLevelChoices, options.manifest.executionLevel, report);
       if (!chosen) return false;
       options.manifestGiven = true;
     } else if (takesValue) {
-      const ValueOption& option = *std::find_if(std::begin(valueOptions), std::end(valueOptions),
+      const ValueOption& option = *std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
                                                 [&](const ValueOption& o) { return name == o.name; });
       if (value.empty()) return report.fail(name + " needs a value");
       *option.field(options) = value;

@@ -30,7 +30,7 @@ struct BrandOptions {
 bool parseCommandLine(const std::vector<std::string>& arguments, BrandOptions& options,
                       Report& report);
 
-extern const char* const usageText;
+extern const char* const kUsageText;
 
 }  // namespace brand
 

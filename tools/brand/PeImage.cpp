@@ -6,13 +6,13 @@ namespace brand {
 
 namespace {
 
-constexpr std::uint32_t MaxSections = 96;
-constexpr std::uint16_t CharacteristicExecutable = 0x0002;
-constexpr std::uint16_t CharacteristicDll = 0x2000;
-constexpr std::uint32_t SectionInitializedData = 0x00000040;
-constexpr std::uint32_t SectionDiscardable = 0x02000000;
-constexpr std::size_t SectionHeaderSize = 40;
-constexpr std::size_t SymbolSize = 18;
+constexpr std::uint32_t kMaxSections = 96;
+constexpr std::uint16_t kCharacteristicExecutable = 0x0002;
+constexpr std::uint16_t kCharacteristicDll = 0x2000;
+constexpr std::uint32_t kSectionInitializedData = 0x00000040;
+constexpr std::uint32_t kSectionDiscardable = 0x02000000;
+constexpr std::size_t kSectionHeaderSize = 40;
+constexpr std::size_t kSymbolSize = 18;
 
 enum Directory : std::size_t {
   ResourceDirectory = 2,
@@ -21,7 +21,7 @@ enum Directory : std::size_t {
   DebugDirectory = 6,
 };
 
-const char* const directoryNames[] = {
+const char* const kDirectoryNames[] = {
     "export",      "import", "resource",          "exception",          "certificate",
     "base relocation", "debug", "architecture",   "global pointer",     "TLS",
     "load configuration", "bound import", "import address table", "delay import",
@@ -73,7 +73,7 @@ bool PeImage::readHeaders(Report& report) {
   coff_ = pe + 4;
   optional_ = pe + 24;
   const std::uint16_t characteristics = u16At(file, coff_ + 18);
-  if ((characteristics & CharacteristicExecutable) == 0 || (characteristics & CharacteristicDll)) {
+  if ((characteristics & kCharacteristicExecutable) == 0 || (characteristics & kCharacteristicDll)) {
     return report.fail("not a program but a DLL or an object file");
   }
   const std::uint16_t optionalSize = u16At(file, coff_ + 16);
@@ -97,7 +97,7 @@ bool PeImage::readHeaders(Report& report) {
     return report.fail("the data directory is too short to name resources and relocations");
   }
   const std::uint16_t subsystemValue = subsystem();
-  if (subsystemValue != SubsystemWindowsGui && subsystemValue != SubsystemWindowsConsole) {
+  if (subsystemValue != kSubsystemWindowsGui && subsystemValue != kSubsystemWindowsConsole) {
     return report.fail("not a windowed or console program (subsystem " +
                        std::to_string(subsystemValue) + ")");
   }
@@ -110,16 +110,16 @@ bool PeImage::readHeaders(Report& report) {
   }
   const std::uint32_t count = u16At(file, coff_ + 2);
   const std::size_t table = optional_ + optionalSize;
-  if (count == 0 || count > MaxSections) {
+  if (count == 0 || count > kMaxSections) {
     return report.fail("the executable has " + std::to_string(count) + " sections");
   }
   if (!fits(file, 0, headersSize_)) return report.fail("the headers are cut short");
-  if (table + SectionHeaderSize * count > headersSize_) {
+  if (table + kSectionHeaderSize * count > headersSize_) {
     return report.fail("the section table does not fit the headers");
   }
   for (std::uint32_t i = 0; i < count; ++i) {
     PeSection section;
-    section.headerOffset = table + SectionHeaderSize * i;
+    section.headerOffset = table + kSectionHeaderSize * i;
     const std::size_t at = section.headerOffset;
     for (std::size_t k = 0; k < 8 && file[at + k] != 0; ++k) section.name += char(file[at + k]);
     section.virtualSize = u32At(file, at + 8);
@@ -167,7 +167,7 @@ bool PeImage::readSections(Report& report) {
     return report.fail("the resource directory is larger than its section");
   }
   for (std::size_t i = resourceIndex_ + 1; i < sections_.size(); ++i) {
-    if ((sections_[i].characteristics & SectionDiscardable) == 0) {
+    if ((sections_[i].characteristics & kSectionDiscardable) == 0) {
       return report.fail("section " + sections_[i].name +
                          " follows the resources and is needed at run time, so it cannot move");
     }
@@ -185,7 +185,7 @@ bool PeImage::checkEnd(Report& report) const {
   if (symbols != 0) {
     // Debug builds keep a COFF symbol table, whose string table also holds the long section
     // names; it moves with the sections as one block.
-    const std::uint64_t strings = std::uint64_t(symbols) + SymbolSize * u32At(file, coff_ + 12);
+    const std::uint64_t strings = std::uint64_t(symbols) + kSymbolSize * u32At(file, coff_ + 12);
     if (symbols != end || !fits(file, strings, 4) || !fits(file, strings, u32At(file, strings))) {
       return report.fail("the COFF symbol table does not follow the last section");
     }
@@ -222,7 +222,7 @@ bool PeImage::checkDirectories(Report& report) {
       continue;
     }
     if (std::uint64_t(rva) + size > resourceRva) {
-      return report.fail(std::string("the ") + directoryNames[i] +
+      return report.fail(std::string("the ") + kDirectoryNames[i] +
                          " data lies in or after the resources");
     }
     if (i == DebugDirectory && !checkDebugDirectory(rva, size, report)) return false;
@@ -338,7 +338,7 @@ bool PeImage::rebuild(const Bytes& resources, std::uint16_t newSubsystem, Bytes&
     const std::size_t at = directoryOffset(RelocationDirectory);
     putU32(result, at, static_cast<std::uint32_t>(u32At(file, at) + virtualShift));
   }
-  if (old.characteristics & SectionInitializedData) {
+  if (old.characteristics & kSectionInitializedData) {
     const std::size_t at = optional_ + 8;
     putU32(result, at, static_cast<std::uint32_t>(std::max<std::int64_t>(0, u32At(file, at) + rawShift)));
   }

@@ -13,8 +13,8 @@
 
 namespace brand {
 
-constexpr std::uint16_t SubsystemWindowsGui = 2;
-constexpr std::uint16_t SubsystemWindowsConsole = 3;
+constexpr std::uint16_t kSubsystemWindowsGui = 2;
+constexpr std::uint16_t kSubsystemWindowsConsole = 3;
 
 struct PeSection {
   std::string name;  // as the table spells it; long names stay "/N"

@@ -6,10 +6,10 @@ namespace brand {
 
 namespace {
 
-constexpr std::uint32_t HighBit = 0x80000000u;
-constexpr std::size_t DirectoryHeaderSize = 16;
-constexpr std::size_t EntrySize = 8;
-constexpr std::size_t DataEntrySize = 16;
+constexpr std::uint32_t kHighBit = 0x80000000u;
+constexpr std::size_t kDirectoryHeaderSize = 16;
+constexpr std::size_t kEntrySize = 8;
+constexpr std::size_t kDataEntrySize = 16;
 
 bool lessByKey(const Resource* a, const Resource* b) {
   if (!(a->type == b->type)) return a->type < b->type;
@@ -27,15 +27,15 @@ class TreeReader {
       return report_.fail("resource directories are shared or form a loop");
     }
     visited_.push_back(offset);
-    if (!fits(section_, offset, DirectoryHeaderSize)) {
+    if (!fits(section_, offset, kDirectoryHeaderSize)) {
       return report_.fail("a resource directory lies outside its section");
     }
     const std::size_t count = std::size_t(u16At(section_, offset + 12)) + u16At(section_, offset + 14);
-    if (!fits(section_, offset + DirectoryHeaderSize, EntrySize * count)) {
+    if (!fits(section_, offset + kDirectoryHeaderSize, kEntrySize * count)) {
       return report_.fail("a resource directory lies outside its section");
     }
     for (std::size_t i = 0; i < count; ++i) {
-      const std::size_t entry = offset + DirectoryHeaderSize + EntrySize * i;
+      const std::size_t entry = offset + kDirectoryHeaderSize + kEntrySize * i;
       const std::uint32_t target = u32At(section_, entry + 4);
       ResourceName name;
       if (!readName(u32At(section_, entry), name)) return false;
@@ -45,10 +45,10 @@ class TreeReader {
         if (!name.text.empty()) return report_.fail("a resource language is a name");
         path.language = name.id;
       }
-      if ((level < 2) != ((target & HighBit) != 0)) {
+      if ((level < 2) != ((target & kHighBit) != 0)) {
         return report_.fail("the resource directory is not three levels deep");
       }
-      if (level < 2 ? !directory(target & ~HighBit, level + 1, path) : !leaf(target, path)) {
+      if (level < 2 ? !directory(target & ~kHighBit, level + 1, path) : !leaf(target, path)) {
         return false;
       }
     }
@@ -57,12 +57,12 @@ class TreeReader {
 
  private:
   bool readName(std::uint32_t field, ResourceName& name) {
-    if ((field & HighBit) == 0) {
+    if ((field & kHighBit) == 0) {
       if (field > 0xFFFF) return report_.fail("a resource number is larger than 65535");
       name.id = static_cast<std::uint16_t>(field);
       return true;
     }
-    const std::uint32_t at = field & ~HighBit;
+    const std::uint32_t at = field & ~kHighBit;
     if (!fits(section_, at, 2) || !fits(section_, at + 2, 2 * std::size_t(u16At(section_, at)))) {
       return report_.fail("a resource name lies outside its section");
     }
@@ -74,7 +74,7 @@ class TreeReader {
   }
 
   bool leaf(std::uint32_t offset, Resource& path) {
-    if (!fits(section_, offset, DataEntrySize)) {
+    if (!fits(section_, offset, kDataEntrySize)) {
       return report_.fail("a resource data entry lies outside its section");
     }
     const std::uint32_t dataRva = u32At(section_, offset);
@@ -147,26 +147,26 @@ Bytes writeResources(const Resources& resources, std::uint32_t sectionRva) {
   }
 
   // Offsets first: every directory, then the data entries, the names and the data.
-  std::size_t size = DirectoryHeaderSize + EntrySize * types.size();
+  std::size_t size = kDirectoryHeaderSize + kEntrySize * types.size();
   for (TypeNode& type : types) {
     type.directory = size;
-    size += DirectoryHeaderSize + EntrySize * type.names.size();
+    size += kDirectoryHeaderSize + kEntrySize * type.names.size();
   }
   for (TypeNode& type : types) {
     for (NameNode& name : type.names) {
       name.directory = size;
-      size += DirectoryHeaderSize + EntrySize * name.languages.size();
+      size += kDirectoryHeaderSize + kEntrySize * name.languages.size();
     }
   }
   const std::size_t dataEntries = size;
-  size += DataEntrySize * sorted.size();
+  size += kDataEntrySize * sorted.size();
   Bytes out(size, 0);
   auto nameField = [&out](const ResourceName& name) -> std::uint32_t {
     if (name.text.empty()) return name.id;
     const std::size_t at = out.size();
     appendU16(out, static_cast<std::uint32_t>(name.text.size()));
     for (char16_t unit : name.text) appendU16(out, unit);
-    return HighBit | static_cast<std::uint32_t>(at);
+    return kHighBit | static_cast<std::uint32_t>(at);
   };
 
   std::size_t namedTypes = 0;
@@ -175,23 +175,23 @@ Bytes writeResources(const Resources& resources, std::uint32_t sectionRva) {
   std::size_t leaf = dataEntries;
   for (std::size_t t = 0; t < types.size(); ++t) {
     TypeNode& type = types[t];
-    const std::size_t rootEntry = DirectoryHeaderSize + EntrySize * t;
+    const std::size_t rootEntry = kDirectoryHeaderSize + kEntrySize * t;
     putU32(out, rootEntry, nameField(*type.type));
-    putU32(out, rootEntry + 4, HighBit | static_cast<std::uint32_t>(type.directory));
+    putU32(out, rootEntry + 4, kHighBit | static_cast<std::uint32_t>(type.directory));
     std::size_t named = 0;
     for (const NameNode& name : type.names) named += name.name->text.empty() ? 0 : 1;
     putDirectory(out, type.directory, named, type.names.size() - named);
     for (std::size_t n = 0; n < type.names.size(); ++n) {
       NameNode& name = type.names[n];
-      const std::size_t typeEntry = type.directory + DirectoryHeaderSize + EntrySize * n;
+      const std::size_t typeEntry = type.directory + kDirectoryHeaderSize + kEntrySize * n;
       putU32(out, typeEntry, nameField(*name.name));
-      putU32(out, typeEntry + 4, HighBit | static_cast<std::uint32_t>(name.directory));
+      putU32(out, typeEntry + 4, kHighBit | static_cast<std::uint32_t>(name.directory));
       putDirectory(out, name.directory, 0, name.languages.size());
       for (std::size_t l = 0; l < name.languages.size(); ++l) {
-        const std::size_t nameEntry = name.directory + DirectoryHeaderSize + EntrySize * l;
+        const std::size_t nameEntry = name.directory + kDirectoryHeaderSize + kEntrySize * l;
         putU32(out, nameEntry, name.languages[l]->language);
         putU32(out, nameEntry + 4, static_cast<std::uint32_t>(leaf));
-        leaf += DataEntrySize;
+        leaf += kDataEntrySize;
       }
     }
   }
@@ -202,7 +202,7 @@ Bytes writeResources(const Resources& resources, std::uint32_t sectionRva) {
     putU32(out, leaf + 4, static_cast<std::uint32_t>(resource->data.size()));
     putU32(out, leaf + 8, resource->codePage);
     out.insert(out.end(), resource->data.begin(), resource->data.end());
-    leaf += DataEntrySize;
+    leaf += kDataEntrySize;
   }
   return out;
 }

@@ -12,11 +12,11 @@
 
 namespace brand {
 
-constexpr std::uint16_t TypeIcon = 3;
-constexpr std::uint16_t TypeGroupIcon = 14;
-constexpr std::uint16_t TypeVersion = 16;
-constexpr std::uint16_t TypeManifest = 24;
-constexpr std::uint16_t LanguageEnglishUs = 0x0409;
+constexpr std::uint16_t kTypeIcon = 3;
+constexpr std::uint16_t kTypeGroupIcon = 14;
+constexpr std::uint16_t kTypeVersion = 16;
+constexpr std::uint16_t kTypeManifest = 24;
+constexpr std::uint16_t kLanguageEnglishUs = 0x0409;
 
 // A type or name: a number, or a text when text is not empty.
 struct ResourceName {

@@ -8,23 +8,23 @@ namespace brand {
 
 namespace {
 
-constexpr std::uint16_t BinaryValue = 0;
-constexpr std::uint16_t TextValue = 1;
-constexpr std::uint32_t FixedSignature = 0xFEEF04BD;
-constexpr std::uint32_t FixedStructureVersion = 0x00010000;
-constexpr std::uint32_t FlagsMask = 0x3F;
-constexpr std::uint32_t OsWindowsNt = 0x00040004;
-constexpr std::uint32_t TypeApplication = 1;
+constexpr std::uint16_t kBinaryValue = 0;
+constexpr std::uint16_t kTextValue = 1;
+constexpr std::uint32_t kFixedSignature = 0xFEEF04BD;
+constexpr std::uint32_t kFixedStructureVersion = 0x00010000;
+constexpr std::uint32_t kFlagsMask = 0x3F;
+constexpr std::uint32_t kOsWindowsNt = 0x00040004;
+constexpr std::uint32_t kTypeApplication = 1;
 // US English with the Unicode code page: the string table's key and the translation value.
-const char16_t* const StringTableKey = u"040904B0";
-constexpr std::uint32_t Translation = 0x04B00409;
+const char16_t* const kStringTableKey = u"040904B0";
+constexpr std::uint32_t kTranslation = 0x04B00409;
 
 // One block: its key, its value and its children, each child 32-bit aligned.
 struct Block {
   std::u16string key;
   Bytes value;
   std::uint16_t valueLength = 0;  // bytes, or characters with the terminator for text
-  std::uint16_t type = BinaryValue;
+  std::uint16_t type = kBinaryValue;
   std::vector<Block> children;
 };
 
@@ -83,15 +83,15 @@ bool parseVersionNumber(const std::string& text, VersionNumber& number, Report& 
 }
 
 bool buildVersionBlock(const VersionInfo& info, Bytes& block, Report& report) {
-  Block root{u"VS_VERSION_INFO", {}, 52, BinaryValue, {}};
-  for (std::uint32_t field : {FixedSignature, FixedStructureVersion, high(info.fileVersion),
+  Block root{u"VS_VERSION_INFO", {}, 52, kBinaryValue, {}};
+  for (std::uint32_t field : {kFixedSignature, kFixedStructureVersion, high(info.fileVersion),
                               low(info.fileVersion), high(info.productVersion),
-                              low(info.productVersion), FlagsMask, 0u, OsWindowsNt,
-                              TypeApplication, 0u, 0u, 0u}) {
+                              low(info.productVersion), kFlagsMask, 0u, kOsWindowsNt,
+                              kTypeApplication, 0u, 0u, 0u}) {
     appendU32(root.value, field);
   }
 
-  Block table{StringTableKey, {}, 0, TextValue, {}};
+  Block table{kStringTableKey, {}, 0, kTextValue, {}};
   const std::pair<const char16_t*, const std::string*> strings[] = {
       {u"CompanyName", &info.companyName},
       {u"FileDescription", &info.fileDescription},
@@ -107,16 +107,16 @@ bool buildVersionBlock(const VersionInfo& info, Bytes& block, Report& report) {
     std::u16string value;
     if (!utf8ToUtf16(*text, value)) return report.fail("\"" + *text + "\" is not UTF-8 text");
     if (value.size() >= 0xFFFF) return report.fail("the version information is too long");
-    Block entry{key, {}, static_cast<std::uint16_t>(value.size() + 1), TextValue, {}};
+    Block entry{key, {}, static_cast<std::uint16_t>(value.size() + 1), kTextValue, {}};
     for (char16_t unit : value) appendU16(entry.value, unit);
     appendU16(entry.value, 0);
     table.children.push_back(entry);
   }
-  root.children.push_back(Block{u"StringFileInfo", {}, 0, TextValue, {table}});
+  root.children.push_back(Block{u"StringFileInfo", {}, 0, kTextValue, {table}});
 
-  Block translation{u"Translation", {}, 4, BinaryValue, {}};
-  appendU32(translation.value, Translation);
-  root.children.push_back(Block{u"VarFileInfo", {}, 0, TextValue, {translation}});
+  Block translation{u"Translation", {}, 4, kBinaryValue, {}};
+  appendU32(translation.value, kTranslation);
+  root.children.push_back(Block{u"VarFileInfo", {}, 0, kTextValue, {translation}});
 
   block.clear();
   return serialize(root, block, report);

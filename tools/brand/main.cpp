@@ -56,7 +56,7 @@ int run(const std::vector<std::string>& arguments) {
     return 2;
   }
   if (options.help) {
-    std::fputs(brand::usageText, stdout);
+    std::fputs(brand::kUsageText, stdout);
     return 0;
   }
   brand::Bytes input;
