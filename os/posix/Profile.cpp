@@ -75,8 +75,11 @@ bool writeProfileString(const std::string& path, const char* section, const char
   // every other setting in it.
   std::string text;
   // Nor is anything but a regular file replaced: a pipe or a device is not the user's settings.
-  const FileRead read = readFile(path, text, kIniLimit);
+  const FileRead read = readFile(path, text, kIniLimit + 1);
   if (read == FileRead::Failed || read == FileRead::NotAFile) return false;
+  // Nor one beyond the limit: only its start was read, and writing that back would cut off the
+  // rest.
+  if (text.size() > kIniLimit) return false;
 
   // A link to the INI file stays a link: the file it names is the one rewritten.
   std::string target = path;

@@ -277,12 +277,20 @@ TEST_CASE(profile_posixWriteKeepsTheFileItself) {
   CHECK_EQ(readFile(neighbour), std::string("the user's own file"));
   CHECK_EQ(folderEntries(folder.path()).size(), static_cast<std::size_t>(5));
 
+  test::setContext("a file beyond the 16 MiB read is refused, never cut");
+  const std::string huge = folder.file("huge.ini");
+  const std::string tail = "\n[Last]\nKey=kept\n";
+  const std::string hugeText = "[Java Runtime Environment]\n" + std::string(17 << 20, ';') + tail;
+  CHECK(writeFile(huge, hugeText));
+  CHECK(!os::writeProfileString(huge, kJre, "JRE Path", "/opt/jre/"));
+  CHECK(readFile(huge) == hugeText);
+
   test::setContext("a folder in place of the file");
   const std::string dir = folder.file("dir.ini");
   CHECK(mkdir(dir.c_str(), 0700) == 0);
   CHECK(!os::writeProfileString(dir, kJre, "JRE Path", "x"));
   CHECK_EQ(os::readProfileString(dir, kJre, "JRE Path"), std::string());
   rmdir(dir.c_str());
-  CHECK_EQ(folderEntries(folder.path()).size(), static_cast<std::size_t>(5));
+  CHECK_EQ(folderEntries(folder.path()).size(), static_cast<std::size_t>(6));
 }
 #endif
