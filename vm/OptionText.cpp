@@ -51,7 +51,10 @@ NumberList parseNumbersUpTo(const std::string& text, std::size_t end) {
   for (std::size_t i = list.firstIndex; i < end; ++i) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
-      list.numbers.back() = list.numbers.back() * 10u + static_cast<std::uint32_t>(c - '0');
+      const std::uint32_t digit = static_cast<std::uint32_t>(c - '0');
+      std::uint32_t& number = list.numbers.back();
+      if (number > (UINT32_MAX - digit) / 10u) list.overflow = true;
+      number = number * 10u + digit;
     } else if (c == ':') {
       list.numbers.push_back(0);
     }
@@ -133,57 +136,54 @@ NumberList parseNumberList(const std::string& text) {
   return parseNumbersUpTo(text, text.empty() ? 0 : text.size() - 1);
 }
 
-std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
-                                std::uint64_t availableVirtual, MemoryArithmetic arithmetic) {
+bool resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
+                         std::uint64_t availableVirtual, std::string& resolved,
+                         MemoryArithmetic arithmetic) {
+  resolved = token;
   const NumberList list = parseNumberList(token);
+  if (list.overflow) return false;
   const std::uint32_t percentage = list.numbers.size() > 0 ? list.numbers[0] : 0;
-  const std::uint32_t minimum = list.numbers.size() > 1 ? list.numbers[1] : 0;
-  const std::uint32_t maximum = list.numbers.size() > 2 ? list.numbers[2] : 0;
-  const double fraction = static_cast<double>(percentage) * 0.01;
+  const std::uint64_t minimumKb =
+      static_cast<std::uint64_t>(list.numbers.size() > 1 ? list.numbers[1] : 0) * 1024u;
+  const std::uint64_t maximumKb =
+      static_cast<std::uint64_t>(list.numbers.size() > 2 ? list.numbers[2] : 0) * 1024u;
   const char unit = token.empty() ? '\0' : token.back();
   const bool ofFreeAddressSpace = unit == 'T' || unit == 't';
-  const std::uint64_t figure = ofFreeAddressSpace ? availableVirtual : totalPhysical;
-  const std::string prefix = token.substr(0, list.firstIndex);
-  std::string number;
+  std::uint64_t figure = ofFreeAddressSpace ? availableVirtual : totalPhysical;
+  const bool narrow = arithmetic == MemoryArithmetic::Narrow32;
+  // The 32-bit launcher's figures are 32-bit values.
+  if (narrow) figure = static_cast<std::uint32_t>(figure);
+  const double fraction = static_cast<double>(percentage) * 0.01;
+  const double product = static_cast<double>(figure >> 10) * fraction;
 
-  if (arithmetic == MemoryArithmetic::Narrow32) {
-    // The 32-bit launcher's figures are 32-bit values, and so are its products.
-    const std::uint32_t base = static_cast<std::uint32_t>(figure) >> 10;
-    std::uint32_t value =
-        static_cast<std::uint32_t>(truncateToU64(static_cast<double>(base) * fraction));
-    if (maximum != 0 && value > maximum * 1024u) value = maximum * 1024u;
-    if (minimum * 1024u > value) value = minimum * 1024u;
-    number = os::signedDecimal(static_cast<std::int32_t>(value));
-  } else {
-    const std::uint64_t base = figure >> 10;
-    std::uint64_t value = truncateToU64(static_cast<double>(base) * fraction);
-    const std::uint64_t maximumKb = static_cast<std::uint64_t>(maximum) * 1024u;
-    const std::uint64_t minimumKb = static_cast<std::uint64_t>(minimum) * 1024u;
-    if (maximum != 0 && value > maximumKb) value = maximumKb;
-    if (minimumKb > value) value = minimumKb;
-    number = os::unsignedDecimal(value);
+  // Sizes in kilobytes: the largest the 32-bit launcher prints as a signed number, or whose bytes
+  // the 64-bit builds can count; a thread stack's bytes are a 32-bit figure in both.
+  std::uint64_t limitKb = narrow ? static_cast<std::uint64_t>(INT32_MAX) : (1ull << 54);
+  if (token.compare(0, 4, "-Xss") == 0) limitKb = UINT32_MAX / 1024u;
+  if (product >= static_cast<double>(limitKb) + 1.0 || minimumKb > limitKb || maximumKb > limitKb) {
+    return false;
   }
-  return prefix + number + "K";
+  std::uint64_t value = truncateToU64(product);
+  if (maximumKb != 0 && value > maximumKb) value = maximumKb;
+  if (minimumKb > value) value = minimumKb;
+  resolved = token.substr(0, list.firstIndex) + os::unsignedDecimal(value) + "K";
+  return true;
 }
 
-bool parseStackSize(const std::string& text, std::uint32_t& stackSize,
-                    MemoryArithmetic arithmetic) {
+bool parseStackSize(const std::string& text, std::uint32_t& stackSize) {
   if (text.empty()) return false;
   const char unit = text.back();
-  std::uint32_t multiplier = 1;
+  std::uint64_t multiplier = 1;
   if (unit == 'G' || unit == 'g') multiplier = 1073741824u;
   if (unit == 'K' || unit == 'k') multiplier = 1024u;
   if (unit == 'M' || unit == 'm') multiplier = 1048576u;
   // A value without a unit letter is a count of bytes and is read to its last digit.
   const bool unitless = unit >= '0' && unit <= '9';
   const NumberList list = parseNumbersUpTo(text, unitless ? text.size() : text.size() - 1);
-  if (list.firstIndex != 0 || list.numbers.size() != 1) return false;
-  if (arithmetic == MemoryArithmetic::Narrow32) {
-    stackSize = multiplier * list.numbers[0];
-  } else {
-    const std::uint64_t bytes = static_cast<std::uint64_t>(multiplier) * list.numbers[0];
-    stackSize = bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes);
-  }
+  if (list.firstIndex != 0 || list.numbers.size() != 1 || list.overflow) return false;
+  const std::uint64_t bytes = multiplier * list.numbers[0];
+  if (bytes > UINT32_MAX) return false;
+  stackSize = static_cast<std::uint32_t>(bytes);
   return true;
 }
 

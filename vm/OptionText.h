@@ -34,6 +34,7 @@ bool isRelativeMemoryOption(const std::string& token);
 struct NumberList {
   std::size_t firstIndex = 0;        // where the first digit or colon stands
   std::vector<std::uint32_t> numbers;  // colon-separated; 32-bit arithmetic
+  bool overflow = false;             // a number did not fit in 32 bits
 };
 
 // Colon-separated decimal numbers from the first digit or colon on; the last character of the
@@ -41,7 +42,7 @@ struct NumberList {
 NumberList parseNumberList(const std::string& text);
 
 // Whether relative sizes are worked out in 64 bits (the 64-bit builds) or with the 32-bit
-// figures and wrap of the 32-bit launcher.
+// figures of the 32-bit launcher.
 enum class MemoryArithmetic { Narrow32, Wide64 };
 
 constexpr MemoryArithmetic kMemoryArithmetic =
@@ -50,15 +51,19 @@ constexpr MemoryArithmetic kMemoryArithmetic =
 // A relative memory option rewritten to an absolute size in kilobytes: the percentage of the
 // physical memory (P) or of the address space still free (T), bounded by the optional maximum and
 // then the optional minimum, both in megabytes. -Xmx50:64:512p on 2 GiB gives -Xmx524288K.
-std::string resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
-                                std::uint64_t availableVirtual,
-                                MemoryArithmetic arithmetic = kMemoryArithmetic);
+// False, with the token as written, when a number does not fit: one of the text's numbers is
+// beyond 32 bits, or the size is beyond what the arithmetic holds (the 32-bit launcher prints a
+// signed 32-bit number of kilobytes; the 64-bit builds a number of bytes that fits 64 bits; a
+// stack size must fit the 32-bit size of the VM's thread). Such a token goes to the VM as written,
+// which refuses it with its own words, as it does any other option it cannot read.
+bool resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
+                         std::uint64_t availableVirtual, std::string& resolved,
+                         MemoryArithmetic arithmetic = kMemoryArithmetic);
 
 // The thread stack size that the text after "-Xss" asks for, in bytes; false when the text does
-// not give exactly one number from its first character on (the size is then left alone). A value
-// ending in a digit is read whole, in bytes.
-bool parseStackSize(const std::string& text, std::uint32_t& stackSize,
-                    MemoryArithmetic arithmetic = kMemoryArithmetic);
+// not give exactly one number from its first character on, or the size does not fit in 32 bits
+// (the size is then left alone). A value ending in a digit is read whole, in bytes.
+bool parseStackSize(const std::string& text, std::uint32_t& stackSize);
 
 // The library-path setting with the launcher's folder, ".", the inherited search path and the
 // runtime's library folder after it, each joined with the list separator unless the text before

@@ -37,7 +37,11 @@ std::string processToken(VmState& vm, const std::string& token) {
   std::string text = unquote(token);
   if (isRelativeMemoryOption(text)) {
     const os::MemoryStatus memory = os::memoryStatus();
-    text = resolveMemoryOption(text, memory.totalPhysical, memory.availableVirtual);
+    std::string resolved;
+    if (!resolveMemoryOption(text, memory.totalPhysical, memory.availableVirtual, resolved)) {
+      trace("VM parameter %s: a number does not fit; passed as written", text.c_str());
+    }
+    text = resolved;
   }
   if (text.compare(0, 4, "-Xss") == 0) {
     parseStackSize(text.substr(4), vm.mainThreadStackSize);

@@ -169,7 +169,7 @@ TEST_CASE(parseNumberList_colonSeparatedNeverTheLastCharacter) {
       {"-Xmx5p5", 4, "5"},
       {"abc", 3, ""},
       {"7", 0, "0"},  // the only digit is the unit position
-      {"4294967296k", 0, "0"},  // 32-bit arithmetic wraps
+      {"4294967296k", 0, "0"},  // 32-bit arithmetic wraps, and says so (below)
   };
   for (const Row& row : rows) {
     test::setContext(std::string("[") + row.text + "]");
@@ -180,7 +180,9 @@ TEST_CASE(parseNumberList_colonSeparatedNeverTheLastCharacter) {
       numbers += (i == 0 ? "" : ",") + std::to_string(parsed.numbers[i]);
     }
     CHECK_EQ(numbers, std::string(row.numbers));
+    CHECK_EQ(parsed.overflow, std::string(row.text) == "4294967296k");
   }
+  CHECK(!parseNumberList("-Xmx4294967295:1p").overflow);
 }
 
 TEST_CASE(resolveMemoryOption_percentagesBoundsAndArithmetic) {
@@ -189,7 +191,7 @@ TEST_CASE(resolveMemoryOption_percentagesBoundsAndArithmetic) {
     std::uint64_t physical;
     std::uint64_t freeVirtual;
     MemoryArithmetic arithmetic;
-    const char* expected;
+    const char* expected;  // null: a number does not fit, and the token stays as written
   } rows[] = {
       {"-Xmx50:64:512p", 2 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx524288K"},
       {"-Xmx50:64:512p", 2 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx524288K"},
@@ -208,15 +210,25 @@ TEST_CASE(resolveMemoryOption_percentagesBoundsAndArithmetic) {
       {"-Xmx100p", 64 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx67108864K"},
       // The 32-bit launcher works with 32-bit figures and prints a signed number.
       {"-Xmx50t", 0, 0xFFFFFFFFull, MemoryArithmetic::Narrow32, "-Xmx2097151K"},
-      {"-Xmx60000p", 0xFFFFFFFFull, 0, MemoryArithmetic::Narrow32, "-Xmx-1778385496K"},
-      {"-Xmx0:4194304p", 1 * kGiB, 0, MemoryArithmetic::Narrow32, "-Xmx0K"},  // min*1024 wraps
       {"-Xmx0:4194304p", 1 * kGiB, 0, MemoryArithmetic::Wide64, "-Xmx4294967296K"},
+      {"-Xmx200:1:1p", 0xFFFFFFFFull, 0, MemoryArithmetic::Narrow32, "-Xmx1024K"},
+      // Numbers that do not fit: in the text, or in the size the build can express.
+      {"-Xmx60000p", 0xFFFFFFFFull, 0, MemoryArithmetic::Narrow32, nullptr},
+      {"-Xmx0:4194304p", 1 * kGiB, 0, MemoryArithmetic::Narrow32, nullptr},
+      {"-Xmx50:99999999999999999999:1p", 8 * kGiB, 0, MemoryArithmetic::Wide64, nullptr},
+      {"-Xmx4294967296p", 8 * kGiB, 0, MemoryArithmetic::Wide64, nullptr},
+      {"-Xmx4000000000t", 0, 1ull << 47, MemoryArithmetic::Wide64, nullptr},
+      {"-Xss-5t", 0, 1ull << 47, MemoryArithmetic::Wide64, nullptr},
+      {"-Xss5:8192p", 8 * kGiB, 0, MemoryArithmetic::Wide64, nullptr},
   };
   for (const Row& row : rows) {
     test::setContext(std::string(row.token) +
                      (row.arithmetic == MemoryArithmetic::Wide64 ? " wide" : " narrow"));
-    CHECK_EQ(resolveMemoryOption(row.token, row.physical, row.freeVirtual, row.arithmetic),
-             std::string(row.expected));
+    std::string resolved;
+    CHECK_EQ(resolveMemoryOption(row.token, row.physical, row.freeVirtual, resolved,
+                                 row.arithmetic),
+             row.expected != nullptr);
+    CHECK_EQ(resolved, std::string(row.expected != nullptr ? row.expected : row.token));
   }
 }
 
@@ -229,33 +241,32 @@ TEST_CASE(parseStackSize_unitsAndRefusals) {
   const std::uint32_t kUnchanged = 12345;
   struct Row {
     const char* text;
-    MemoryArithmetic arithmetic;
     bool parsed;
     std::uint32_t expected;
   } rows[] = {
-      {"2m", MemoryArithmetic::Wide64, true, 2097152},
-      {"2M", MemoryArithmetic::Narrow32, true, 2097152},
-      {"512k", MemoryArithmetic::Wide64, true, 524288},
-      {"1g", MemoryArithmetic::Wide64, true, 1073741824},
-      {"262144K", MemoryArithmetic::Wide64, true, 268435456},
-      {"1048576", MemoryArithmetic::Wide64, true, 1048576},  // no unit letter: read whole
-      {"1048576", MemoryArithmetic::Narrow32, true, 1048576},
-      {"8", MemoryArithmetic::Wide64, true, 8},
-      {"100b", MemoryArithmetic::Wide64, true, 100},  // an unknown letter counts bytes
-      {"1:2m", MemoryArithmetic::Wide64, false, kUnchanged},
-      {"1:2", MemoryArithmetic::Wide64, false, kUnchanged},
-      {"x2m", MemoryArithmetic::Wide64, false, kUnchanged},
-      {"m", MemoryArithmetic::Wide64, false, kUnchanged},
-      {"", MemoryArithmetic::Wide64, false, kUnchanged},
-      {":5m", MemoryArithmetic::Wide64, false, kUnchanged},
-      {"5g", MemoryArithmetic::Narrow32, true, 1073741824},  // 32-bit product wraps
-      {"5g", MemoryArithmetic::Wide64, true, 0xFFFFFFFFu},   // held at the largest size
+      {"2m", true, 2097152},
+      {"2M", true, 2097152},
+      {"512k", true, 524288},
+      {"1g", true, 1073741824},
+      {"262144K", true, 268435456},
+      {"1048576", true, 1048576},  // no unit letter: read whole
+      {"8", true, 8},
+      {"100b", true, 100},  // an unknown letter counts bytes
+      {"3g", true, 3221225472u},
+      {"1:2m", false, kUnchanged},
+      {"1:2", false, kUnchanged},
+      {"x2m", false, kUnchanged},
+      {"m", false, kUnchanged},
+      {"", false, kUnchanged},
+      {":5m", false, kUnchanged},
+      {"5g", false, kUnchanged},  // beyond 32 bits: neither wrapped nor held at the largest
+      {"4294967296", false, kUnchanged},
+      {"-6871946384K", false, kUnchanged},
   };
   for (const Row& row : rows) {
-    test::setContext(std::string("[") + row.text + "]" +
-                     (row.arithmetic == MemoryArithmetic::Wide64 ? " wide" : " narrow"));
+    test::setContext(std::string("[") + row.text + "]");
     std::uint32_t size = kUnchanged;
-    CHECK_EQ(parseStackSize(row.text, size, row.arithmetic), row.parsed);
+    CHECK_EQ(parseStackSize(row.text, size), row.parsed);
     CHECK_EQ(size, row.expected);
   }
 }
