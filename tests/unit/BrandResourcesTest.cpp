@@ -47,15 +47,24 @@ Bytes iconFile(const std::vector<Bytes>& images, std::uint16_t bits) {
   return file;
 }
 
-Bytes bitmapImage(std::uint16_t bits) {
-  Bytes image(40 + 64, 0);
+// A 16 by 16 bitmap image: header, colours, pixels and mask.
+Bytes bitmapImage(std::uint16_t bits, std::uint32_t side = 16) {
+  const std::size_t colours = bits <= 8 ? std::size_t(1) << bits : 0;
+  const std::size_t rows = ((side * bits + 31) / 32 + (side + 31) / 32) * 4 * side;
+  Bytes image(40 + 4 * colours + rows, 0);
   putU32(image, 0, 40);
+  putU32(image, 4, side);
+  putU32(image, 8, 2 * side);
   putU16(image, 12, 1);
   putU16(image, 14, bits);
   return image;
 }
 
-Bytes pngImage() { return Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0}; }
+// A PNG image's signature and header chunk (16 by 16, CRC left out).
+Bytes pngImage(std::uint8_t side = 16) {
+  return Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,  'I', 'H', 'D', 'R',
+               0,    0,   0,   side, 0,    0,    0,    side, 8, 6, 0, 0,   0,   0,   0,   0, 0};
+}
 
 }  // namespace
 
@@ -144,6 +153,15 @@ TEST_CASE(iconFile_readsEveryImageAndFillsWhatEditorsLeaveOut) {
   };
   Bytes outside = iconFile({bitmapImage(4)}, 0);
   putU32(outside, 6 + 12, 0xFFFFFF00u);
+  Bytes huge = bitmapImage(32);
+  putU32(huge, 4, 0x7FFFFFFF);
+  putU32(huge, 8, 0x7FFFFFFF);
+  Bytes negative = bitmapImage(32);
+  putU32(negative, 4, static_cast<std::uint32_t>(-16));
+  Bytes cut = bitmapImage(32);
+  cut.pop_back();
+  const Bytes png = pngImage();
+  const Bytes signature(png.begin(), png.begin() + 8);
   const Row rows[] = {
       {"a bitmap file", Bytes{'B', 'M', 0, 0, 0, 0}, "not an icon"},
       {"a cursor file", Bytes{0, 0, 2, 0, 1, 0}, "not an icon"},
@@ -151,6 +169,17 @@ TEST_CASE(iconFile_readsEveryImageAndFillsWhatEditorsLeaveOut) {
       {"directory cut short", Bytes{0, 0, 1, 0, 2, 0, 16, 16}, "cut short"},
       {"image outside the file", outside, "lies outside"},
       {"image of unknown kind", iconFile({Bytes(60, 7)}, 0), "neither a bitmap nor a PNG"},
+      {"a PNG that is only its signature", iconFile({signature}, 0),
+       "a PNG image without its header"},
+      {"a PNG of 0 by 0", iconFile({pngImage(0)}, 0), "claims 0 by 0 pixels"},
+      {"a bitmap of 2^31 by 2^31", iconFile({huge}, 0), "claims 2147483647 by 1073741823 pixels"},
+      {"a bitmap of negative size", iconFile({negative}, 0), "claims -16 by 16 pixels"},
+      {"a bitmap of 512 pixels a side", iconFile({bitmapImage(32, 512)}, 0), "claims 512 by 512"},
+      {"a bitmap shorter than its header says", iconFile({cut}, 0),
+       "holds 1127 bytes where its header describes 1128"},
+      {"a bitmap of 3 bits a pixel", iconFile({bitmapImage(3)}, 0),
+       "a pixel format icons do not use"},
+      {"65 images", iconFile(std::vector<Bytes>(65, pngImage()), 0), "holds 65 images; at most 64"},
   };
   for (const Row& row : rows) {
     test::setContext(row.label);

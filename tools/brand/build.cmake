@@ -1,6 +1,7 @@
 # The branding tool (brand, brand.exe): a console program for the build machine, from portable
-# sources that share nothing with the launcher but the warning flags. Its pure pieces are also
-# compiled into the unit tests, with their flags (so the sanitized run checks them too).
+# sources that share no code with the launcher, only its compiler flags: the warnings and the size
+# flags (no exceptions, no run-time type information, a section per function). Its pure pieces are
+# also compiled into the unit tests, with their flags (so the sanitized run checks them too).
 file(GLOB BRAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(REMOVE_ITEM BRAND_SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 

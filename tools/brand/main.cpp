@@ -1,6 +1,16 @@
 // The branding tool's entry: reads the files, runs the pure steps and writes the result under a
 // temporary name that is renamed over the output only when every byte is on disk.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,19 +35,65 @@ bool readFile(const std::string& name, brand::Bytes& data) {
   return !in.bad();
 }
 
+#ifdef _WIN32
+using NativeFile = HANDLE;
+const NativeFile kNoFile = INVALID_HANDLE_VALUE;
+#else
+using NativeFile = int;
+const NativeFile kNoFile = -1;
+#endif
+
+// Creates the file only when no entry of that name exists, so that a link planted there is never
+// followed into a file of the user's; kNoFile when it cannot be made.
+NativeFile createNew(const fs::path& path) {
+#ifdef _WIN32
+  return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+#else
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+#endif
+}
+
+bool writeAndClose(NativeFile file, const brand::Bytes& data) {
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < data.size()) {
+    const std::size_t chunk = std::min<std::size_t>(data.size() - done, 1u << 20);
+#ifdef _WIN32
+    DWORD written = 0;
+    ok = WriteFile(file, data.data() + done, static_cast<DWORD>(chunk), &written, nullptr) &&
+         written > 0;
+#else
+    ssize_t written = write(file, data.data() + done, chunk);
+    if (written < 0 && errno == EINTR) continue;
+    ok = written > 0;
+#endif
+    if (ok) done += static_cast<std::size_t>(written);
+  }
+  // The close is where a full disk may show: its result counts.
+#ifdef _WIN32
+  return CloseHandle(file) && ok;
+#else
+  return close(file) == 0 && ok;
+#endif
+}
+
 bool writeReplacing(const std::string& name, const brand::Bytes& data, brand::Report& report) {
   const fs::path target = toPath(name);
   fs::path partial = target;
   partial += ".brand-partial";
   std::error_code ignored;
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-      fs::remove(partial, ignored);
-      return report.fail("cannot write " + partial.u8string());
-    }
+  NativeFile file = createNew(partial);
+  if (file == kNoFile) {
+    // Left by a run that was stopped, or put there by someone else: the name goes (a link goes
+    // itself, never what it names) and the file is made afresh, again only where nothing is.
+    fs::remove(partial, ignored);
+    file = createNew(partial);
+  }
+  if (file == kNoFile) return report.fail("cannot create " + partial.u8string());
+  if (!writeAndClose(file, data)) {
+    fs::remove(partial, ignored);
+    return report.fail("cannot write " + partial.u8string());
   }
   std::error_code error;
   fs::rename(partial, target, error);

@@ -138,7 +138,16 @@ class BrandingRefusals(unittest.TestCase):
                 for path in (first, second):
                     path.parent.mkdir(exist_ok=True)
                     path.write_bytes(b'an older build')
+                # A link planted under the name of the tool's partial file leads nowhere.
+                victim = self.folder / 'victim'
+                victim.write_bytes(b'the user\'s own file')
+                planted = first.parent / 'MyApp.exe.brand-partial'
+                if planted.is_symlink():
+                    planted.unlink()
+                planted.symlink_to(victim)
                 self.assertEqual(run_tool(*options, launcher, first), (0, ''))
+                self.assertEqual(victim.read_bytes(), b'the user\'s own file')
+                self.assertFalse(planted.exists() or planted.is_symlink())
                 self.assertEqual(run_tool(*options, first, second), (0, ''))
                 self.assertEqual(second.read_bytes(), first.read_bytes())
                 self.assertEqual(hashlib.sha256(launcher.read_bytes()).hexdigest(), before)
