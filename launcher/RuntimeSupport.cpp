@@ -3,7 +3,8 @@
 // (a string or vector that cannot grow, memory that runs out) throw, and their throw helpers pull
 // in the unwinder, the exception classes with their own string type, and a terminate handler that
 // demangles and prints. Here each of them ends the process at once with -1, which is what start-up
-// does with every failure: no half-done state is left, and nothing is written afterwards.
+// does with every failure: no half-done state is left, and nothing is written afterwards. Only the
+// nothrow forms of new return null, for the optional features that ask with them.
 //
 // Linked into the launcher executables only: the unit tests keep the library's own (the sanitizers
 // replace new and delete themselves).
@@ -19,8 +20,10 @@ namespace {
 
 [[noreturn]] void endProcess() noexcept { std::_Exit(-1); }
 
+void* tryAllocate(std::size_t size) noexcept { return std::malloc(size != 0 ? size : 1); }
+
 void* allocate(std::size_t size) noexcept {
-  void* memory = std::malloc(size != 0 ? size : 1);
+  void* memory = tryAllocate(size);
   if (memory == nullptr) endProcess();
   return memory;
 }
@@ -29,8 +32,10 @@ void* allocate(std::size_t size) noexcept {
 
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+// What the launcher can do without (the splash picture, the text of an exception) asks this way,
+// and goes on without it when there is no memory for it.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return tryAllocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return tryAllocate(size); }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }

@@ -9,8 +9,8 @@
 namespace vm {
 
 // On the VM thread, after the exception was printed and the splash closed. True when the user
-// chose to stop; false after "Ignore" and when no dialog could be shown because the trace text
-// could not be built.
+// chose to stop, and when the dialog could not be created, which counts as Stop; false after
+// "Ignore" and when no dialog was shown because the trace text could not be built.
 bool showExceptionDialog(JNIEnv* env, jthrowable throwable);
 
 }  // namespace vm

@@ -1,7 +1,9 @@
 #include "vm/StackTrace.h"
 
 #include <cstdint>
+#include <cstring>
 
+#include "base/Trace.h"
 #include "vm/JniRef.h"
 
 namespace vm {
@@ -13,15 +15,15 @@ void describePending(JNIEnv* env) {
   if (env->ExceptionCheck()) env->ExceptionDescribe();
 }
 
-std::u16string failed(JNIEnv* env) {
+TraceText failed(JNIEnv* env) {
   describePending(env);
-  return std::u16string();
+  return TraceText();
 }
 
 }  // namespace
 
-std::u16string stackTraceText(JNIEnv* env, jthrowable throwable) {
-  if (env == nullptr || throwable == nullptr) return std::u16string();
+TraceText stackTraceText(JNIEnv* env, jthrowable throwable) {
+  if (env == nullptr || throwable == nullptr) return TraceText();
 
   LocalRef<jclass> bytesClass(env, env->FindClass("java/io/ByteArrayOutputStream"));
   if (!bytesClass) return failed(env);
@@ -51,40 +53,53 @@ std::u16string stackTraceText(JNIEnv* env, jthrowable throwable) {
   if (toString == nullptr) return failed(env);
   LocalRef<jstring> text(env, static_cast<jstring>(env->CallObjectMethod(bytes.get(), toString)));
   describePending(env);
-  if (!text) return std::u16string();
+  if (!text) return TraceText();
 
   const jsize length = env->GetStringLength(text.get());
   StringChars chars(env, text.get());
   if (chars.get() == nullptr || length <= 0) return failed(env);
   static_assert(sizeof(jchar) == sizeof(char16_t), "Java characters are UTF-16 units");
-  return std::u16string(reinterpret_cast<const char16_t*>(chars.get()), static_cast<std::size_t>(length));
+  TraceText result;
+  if (result.allocate(static_cast<std::size_t>(length))) {
+    std::memcpy(result.data(), chars.get(), result.size() * sizeof(char16_t));
+  } else {
+    trace("stack trace: no memory for its %u characters", static_cast<unsigned>(length));
+  }
+  return result;
 }
 
-std::string utf8FromUtf16(const std::u16string& text) {
-  std::string out;
+os::SpareArray<char> utf8FromUtf16(const TraceText& text) {
+  os::SpareArray<char> out;
+  // At most three bytes for each unit: a pair of surrogates gives four for two.
+  if (!out.allocate(text.size() * 3)) return out;
+  std::size_t length = 0;
+  const auto put = [&](std::uint32_t byte) { out.data()[length++] = static_cast<char>(byte); };
+  const char16_t* units = text.data();
   for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
+    std::uint32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(units[++i]) - 0xDC00);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      put(c);
     } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xC0 | (c >> 6));
+      put(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xE0 | (c >> 12));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      put(0xF0 | (c >> 18));
+      put(0x80 | ((c >> 12) & 0x3F));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
     }
   }
+  out.shrink(length);
   return out;
 }
 

@@ -6,16 +6,22 @@
 
 #include <jni.h>
 
-#include <string>
+#include "os/SpareArray.h"
 
 namespace vm {
 
-// On the VM thread. Empty when any step fails (a class, method or string missing); exceptions
-// raised while printing or converting are printed on System.err and otherwise ignored.
-std::u16string stackTraceText(JNIEnv* env, jthrowable throwable);
+// The trace's UTF-16 units. It is as long as the application made it, so it is held where a
+// shortage of memory skips it instead of ending the process.
+using TraceText = os::SpareArray<char16_t>;
 
-// UTF-8 for narrow outputs such as the trace file; an unpaired surrogate becomes U+FFFD.
-std::string utf8FromUtf16(const std::u16string& text);
+// On the VM thread. Empty when any step fails (a class, method or string missing) or when the
+// text's memory cannot be had; exceptions raised while printing or converting are printed on
+// System.err and otherwise ignored.
+TraceText stackTraceText(JNIEnv* env, jthrowable throwable);
+
+// UTF-8 for narrow outputs such as the trace file; an unpaired surrogate becomes U+FFFD. Empty
+// when its memory cannot be had.
+os::SpareArray<char> utf8FromUtf16(const TraceText& text);
 
 }  // namespace vm
 

@@ -19,7 +19,10 @@
 //   refuse-option=PREFIX   JNI_CreateJavaVM stops at the first option that starts so and fails
 //                          with JNI_EINVAL, as a VM refuses an option it does not know; the
 //                          options before it have been taken (repeatable)
-// ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "exit N", "sleep MS",
+//   memory-after-trace=MB  once GetStringChars has handed over a string, the process may grow by
+//                          MB more (POSIX): memory runs out while the launcher copies it
+// ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "throw-long CLASS BYTES" (a
+// message of BYTES letters), "exit N", "sleep MS",
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
 //
@@ -52,8 +55,11 @@
 // to a zero-length object.
 #pragma GCC diagnostic ignored "-Warray-bounds"
 #else
+#include <malloc.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <time.h>
 #endif
 
@@ -168,6 +174,7 @@ struct Behaviour {
   int detachResult = 0;
   std::vector<std::string> hiddenClasses;
   std::vector<std::string> refusedOptions;
+  long memoryAfterTrace = 0;  // MB; 0: no limit
 };
 
 Behaviour& behaviour() {
@@ -204,6 +211,7 @@ Behaviour& behaviour() {
     else if (key == "detach-result") instance.detachResult = number;
     else if (key == "hide-class") instance.hiddenClasses.push_back(value);
     else if (key == "refuse-option") instance.refusedOptions.push_back(value);
+    else if (key == "memory-after-trace") instance.memoryAfterTrace = std::atol(value.c_str());
     else logLine("config unknown %s", escaped(text).c_str());
   }
   std::fclose(file);
@@ -440,6 +448,11 @@ void runAction(const std::string& action, const char* who) {
   } else if (verb == "throw") {
     const std::size_t gap = rest.find(' ');
     raise(rest.substr(0, gap).c_str(), gap == std::string::npos ? "" : rest.substr(gap + 1));
+  } else if (verb == "throw-long") {
+    const std::size_t gap = rest.find(' ');
+    const std::size_t bytes =
+        gap == std::string::npos ? 0 : std::strtoul(rest.c_str() + gap + 1, nullptr, 10);
+    raise(rest.substr(0, gap).c_str(), std::string(bytes, 'x'));
   } else if (verb == "exit") {
     systemExit(std::atoi(rest.c_str()));
   } else if (verb == "sleep") {
@@ -745,7 +758,7 @@ void JNICALL CallVoidMethodV(JNIEnv*, jobject target, jmethodID id, va_list args
   }
   std::string text = dotted(object->text);
   if (!object->message.empty()) text += ": " + object->message;
-  logLine("printStackTrace %s", escaped(text).c_str());
+  logLine("printStackTrace %s", escaped(text.substr(0, 4096)).c_str());
   writeStream(stream, stderr,
               text + kLineSeparator + "\tat vmdouble.Simulated.call(Simulated.java)" + kLineSeparator);
 }
@@ -765,6 +778,27 @@ jobject JNICALL CallObjectMethodV(JNIEnv*, jobject target, jmethodID id, va_list
   return reinterpret_cast<jobject>(string);
 }
 
+// With memory-after-trace=MB the process may grow by MB more from here on (POSIX), as if memory
+// ran out while the launcher works with the characters it was handed.
+void limitMemory(long megabytes) {
+#ifndef _WIN32
+  if (megabytes <= 0) return;
+  malloc_trim(0);  // what was freed goes back, so that only the MB given are left to grow into
+  long pages = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  rlimit limit;
+  limit.rlim_cur = limit.rlim_max =
+      static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+      (static_cast<rlim_t>(megabytes) << 20);
+  logLine("memory limited %s", setrlimit(RLIMIT_AS, &limit) == 0 ? "ok" : "failed");
+#else
+  (void)megabytes;
+#endif
+}
+
 std::u16string charsOf(const Object* string) {
   return string->hasWide ? string->wide : utf16FromUtf8(string->text);
 }
@@ -777,12 +811,16 @@ jsize JNICALL GetStringLength(JNIEnv*, jstring text) {
 const jchar* JNICALL GetStringChars(JNIEnv*, jstring text, jboolean* isCopy) {
   Object* value = asObject(text);
   if (value == nullptr) return nullptr;
-  const std::u16string chars = charsOf(value);
-  jchar* copy = static_cast<jchar*>(std::malloc((chars.size() + 1) * sizeof(jchar)));
-  if (copy == nullptr) return nullptr;
-  for (std::size_t i = 0; i < chars.size(); ++i) copy[i] = static_cast<jchar>(chars[i]);
-  copy[chars.size()] = 0;
+  jchar* copy = nullptr;
+  {
+    const std::u16string chars = charsOf(value);
+    copy = static_cast<jchar*>(std::malloc((chars.size() + 1) * sizeof(jchar)));
+    if (copy == nullptr) return nullptr;
+    for (std::size_t i = 0; i < chars.size(); ++i) copy[i] = static_cast<jchar>(chars[i]);
+    copy[chars.size()] = 0;
+  }
   if (isCopy != nullptr) *isCopy = JNI_TRUE;
+  limitMemory(behaviour().memoryAfterTrace);
   return copy;
 }
 
@@ -825,7 +863,7 @@ void JNICALL ExceptionDescribe(JNIEnv*) {
   if (thrown == nullptr) return;
   std::string text = dotted(thrown->text);
   if (!thrown->message.empty()) text += ": " + thrown->message;
-  logLine("describe %s", escaped(text).c_str());
+  logLine("describe %s", escaped(text.substr(0, 4096)).c_str());
   std::string trace = "Exception in thread \"";
   trace += vmThread ? "main" : "Thread-1";
   trace += "\" " + text + "\n\tat vmdouble.Simulated.call(Simulated.java)\n";

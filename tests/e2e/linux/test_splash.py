@@ -5,9 +5,11 @@ one."""
 
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
+import zlib
 from pathlib import Path
 
 from harness import (BUILD_DIR, JDK_HOME, Xvfb, app_ini, make_app, read_lines, run_linux,
@@ -60,6 +62,11 @@ class SplashWithRealRuntime(unittest.TestCase):
         cls.picture = cls.root / 'splash.png'
         write_pictures((cls.picture, 'png', 150, 90,
                         [(200, 30, 30), (30, 200, 30), (30, 30, 200), (220, 220, 40)]))
+        # A PNG header of 100000 by 100000 pixels (40 GB), and not one of them.
+        cls.huge = cls.root / 'huge.png'
+        header = struct.pack('>IIBBBBB', 100000, 100000, 8, 6, 0, 0, 0)
+        cls.huge.write_bytes(b'\x89PNG\r\n\x1a\n' + struct.pack('>I', 13) + b'IHDR' + header
+                             + struct.pack('>I', zlib.crc32(b'IHDR' + header)))
         # A runtime like the installed one, but without the splash library.
         cls.bare = cls.root / 'bare-runtime'
         for entry in JDK_HOME.iterdir():
@@ -79,13 +86,13 @@ class SplashWithRealRuntime(unittest.TestCase):
         cls.xvfb.__exit__(None, None, None)
         shutil.rmtree(cls.root, ignore_errors=True)
 
-    def launch(self, runtime=JDK_HOME, args=(), display=True, preference='No'):
+    def launch(self, runtime=JDK_HOME, args=(), display=True, preference='No', picture=None):
         """Runs SplashInfo with the PNG splash; returns (result, its output lines, the trace)."""
         type(self).count += 1
         folder = self.root / ('app%d' % self.count)
         ini = app_ini('JRE Path=%s\n' % runtime, main='SplashInfo', classpath=self.classes,
                       sections='[Display]\nSplash Screen=%s\nPreffer Native Splash Screen=%s\n'
-                      % (self.picture, preference))
+                      % (picture or self.picture, preference))
         exe = make_app(folder, LAUNCHER, ini)
         trace = folder / 'trace.txt'
         result = run_linux(exe, args, env={'DISPLAY': self.display if display else None,
@@ -113,6 +120,8 @@ class SplashWithRealRuntime(unittest.TestCase):
              'splash library: started with [%s]' % self.picture),
             ('no library', {'runtime': self.bare}, 'splash=none',
              'splash library: none at [%s]' % (self.bare / 'lib' / LIBRARY)),
+            ('a picture that claims 100000 by 100000 pixels', {'picture': self.huge}, 'splash=none',
+             'splash library: started with [%s]' % self.huge),
         ]
         for label, launch, answer, line in rows:
             with self.subTest(label):

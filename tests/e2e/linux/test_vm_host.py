@@ -9,7 +9,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, app_ini, make_app, run_linux, text
+from harness import BUILD_DIR, app_ini, make_app, read_lines, run_linux, text, traced
 
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 LAUNCHER = BUILD_DIR / 'launcher'
@@ -296,16 +296,33 @@ class VmHostWithDouble(unittest.TestCase):
         shutil.copy2(library, home / 'lib' / 'server' / 'libjvm.so')
         return home
 
-    def launch(self, library, behaviour='', main='com.example.App', args=()):
+    def launch(self, library, behaviour='', main='com.example.App', args=(), env=None, sections=''):
         home = self.runtime(library)
         exe = make_app(home.parent / ('app%d' % self.count), LAUNCHER,
-                       app_ini('JRE Path=%s\n' % home, main=main))
+                       app_ini('JRE Path=%s\n' % home, main=main, sections=sections))
         config = exe.parent / 'double.cfg'
         config.write_text(behaviour)
         log = exe.parent / 'double.log'
-        result = run_linux(exe, args, env={'VMDOUBLE_CONFIG': str(config), 'VMDOUBLE_LOG': str(log)},
-                           timeout=60)
+        env = dict(env or {}, VMDOUBLE_CONFIG=str(config), VMDOUBLE_LOG=str(log))
+        result = run_linux(exe, args, env=env, timeout=60)
         return result, home, (log.read_text() if log.exists() else '')
+
+    def test_a_trace_text_that_memory_cannot_hold_is_skipped(self):
+        # Once the double has handed over the 80 MB text of the exception's trace, the process may
+        # grow by 4 MB only: the launcher's copy cannot be had, and the launch goes on without it.
+        trace = self.root / 'memory.trace'
+        result, _, log = self.launch(DOUBLE_DIR / 'libjvm.so',
+                                     'main=com/example/App\nmain-action=throw-long java/lang/Error '
+                                     '41943040\nmemory-after-trace=4\n',
+                                     env={'QL_LAUNCHER_TRACE': trace},
+                                     sections='[Application]\nFailure Check=Yes\n')
+        self.assertIn('memory limited ok', log)
+        self.assertIn('DestroyJavaVM end', log)
+        self.assertEqual(result.code, 0, result.stderr[:300])
+        lines = read_lines(trace)
+        self.assertEqual(traced(lines, 'stack trace: '), ['no memory for its 41943102 characters'])
+        self.assertEqual(traced(lines, 'exception dialog: '),
+                         ['none without a window system; no trace text'])
 
     def test_every_creation_result_has_its_reason(self):
         reasons = {-1: 'unknown', -2: 'thread detached from VM', -3: 'JNI version error',

@@ -5,6 +5,7 @@ runtime's splash library through its double (tests/splashdouble), which logs int
 log so one file shows the order of every call."""
 
 import shutil
+import struct
 import unittest
 
 from harness import (BUILD_DIR, WineCase, app_ini, control, make_app, read_lines, read_log, wait_for,
@@ -79,6 +80,10 @@ class SplashUnderWine(WineCase):
         write_pictures(*[(cls.pictures / name, kind, w, h, QUARTERS) for name, kind, w, h in PICTURES])
         (cls.pictures / 'undecodable.bmp').write_bytes(b'BM' + b'not a picture at all ' * 40)
         (cls.pictures / 'empty.gif').write_bytes(b'')
+        # A header that claims 30000 by 30000 pixels (2.7 GB) and brings 64 bytes of them.
+        (cls.pictures / 'huge.bmp').write_bytes(
+            b'BM' + struct.pack('<IHHI', 14 + 40 + 64, 0, 0, 54)
+            + struct.pack('<IiiHHIIiiII', 40, 30000, 30000, 1, 24, 0, 0, 0, 0, 0, 0) + b'\x7f' * 64)
 
     def picture(self, name):
         return self.wine.winpath(self.pictures / name)
@@ -156,7 +161,7 @@ class SplashUnderWine(WineCase):
                 self.assertEqual('splash: suppressed by the command line' in app.trace(), not shown)
 
     def test_pictures_that_show_nothing(self):
-        for name in ('undecodable.bmp', 'empty.gif', 'missing.jpg'):
+        for name in ('undecodable.bmp', 'empty.gif', 'missing.jpg', 'huge.bmp'):
             with self.subTest(picture=name):
                 app = App(self, 'Splash Screen=%s\n' % self.picture(name), WAITING_MAIN)
                 with self.wine.session(app.exe, env=app.env) as session:
