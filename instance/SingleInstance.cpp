@@ -26,6 +26,11 @@
 // said it copied the area. The reply carries the result (wParam) and ends the second start.
 // The listener copies the area as each request arrives, and keeps the requests that come before
 // main is called until it has been.
+//
+// A first instance that has no listener after all says so in the listener's field, and second
+// starts start on their own. When the first process ends before it has copied a second start's
+// arguments, the starts that wait for it race to put their own process id in its field: the
+// winner becomes the first instance, with its arguments, and the others hand theirs to it.
 
 namespace instance {
 
@@ -36,6 +41,15 @@ constexpr std::size_t kThreadIdOffset = 0;
 constexpr std::size_t kProcessIdOffset = 4;
 constexpr std::size_t kMessageIdOffset = 8;
 constexpr std::size_t kArgumentAreaOffset = 12;
+
+// In the listener's field: the first instance has no listener (its set-up turned single instance
+// off after the block existed), so later starts start on their own. No thread has this id.
+constexpr std::uint32_t kNoListener = 0xFFFFFFFFu;
+// In the process field: a start is taking the place of a first process that ended.
+constexpr std::uint32_t kTakingOver = 0xFFFFFFFFu;
+// Rounds of a hand-over that found the first instance replaced: each means another start made
+// progress, so a few suffice; the bound only keeps a broken block from holding a start for ever.
+constexpr int kHandOverRounds = 64;
 
 // Wakes the listener to serve the requests it kept until main was called.
 constexpr std::uint32_t kMainStartedMessage = os::kPrivateMessage + 1;
@@ -130,6 +144,7 @@ unsigned long listenerThreadMain(void* argument) {
   os::MessageQueue queue;
   if (!queue.open(s.name)) {
     trace("single instance: the listener cannot receive messages: %s", queue.failure().c_str());
+    storeField(s.block, kThreadIdOffset, kNoListener);
     return 1;
   }
   // Second starts post to this id only once it is there, and the queue exists by now.
@@ -179,19 +194,28 @@ void turnOff(State& s, const char* why) {
   s.enabled = false;
 }
 
+// Turns single instance off in a first instance whose block exists: later starts learn from the
+// block at once that nobody listens, and start on their own.
+void turnOffListening(State& s, const char* why) {
+  storeField(s.block, kThreadIdOffset, kNoListener);
+  turnOff(s, why);
+}
+
 bool setUpFirstInstance(State& s) {
+  storeField(s.block, kProcessIdOffset, os::currentProcessId());
   s.messageId = os::registerMessage(s.name);
   if (s.messageId == 0) {
-    turnOff(s, "the message cannot be registered");
+    turnOffListening(s, "the message cannot be registered");
     return true;
   }
   s.copiedMessageId = os::registerMessage(s.name + ":copied");
   trace("single instance: first instance, block %s, message %s = %u", s.name.c_str(),
         s.name.c_str(), static_cast<unsigned>(s.messageId));
-  storeField(s.block, kProcessIdOffset, os::currentProcessId());
   storeField(s.block, kMessageIdOffset, s.messageId);
   s.mapping.recordExitCodeAtExit(os::currentProcessId());
-  if (!s.listener.start(0, listenerThreadMain, &s)) turnOff(s, "the listener cannot be started");
+  if (!s.listener.start(0, listenerThreadMain, &s)) {
+    turnOffListening(s, "the listener cannot be started");
+  }
   return true;
 }
 
@@ -212,30 +236,45 @@ bool drainMessages(State& s) {
   return copied;
 }
 
-bool handOver(State& s, const StringArray& arguments) {
-  const unsigned char* block = s.block;
-  if (argumentAreaBytes(arguments) > kArgumentAreaSize) {
-    trace("single instance: the arguments need %u bytes, more than %u",
-          static_cast<unsigned>(argumentAreaBytes(arguments)),
-          static_cast<unsigned>(kArgumentAreaSize));
-    return false;
-  }
-  // Replies can come at any time after the request: the queue must exist before it is posted.
-  if (!s.queue.open(s.name)) {
-    trace("single instance: this thread cannot receive messages: %s", s.queue.failure().c_str());
-    return false;
-  }
+// How one attempt to hand the arguments to the first instance ended.
+enum class Attempt {
+  Posted,      // the arguments were copied, or the outcome is the reply's to tell
+  FirstGone,   // the first process ended before it copied them
+  NoListener,  // the first instance has no listener
+  Replaced,    // another start took the first process's place meanwhile
+  Failed,
+};
 
+// The header as one whole: the process field is read before and after the others, so that a
+// start taking the first process's place in between is never half seen.
+bool readHeader(const State& s, std::uint32_t& listener, std::uint32_t& processId,
+                std::uint32_t& messageId) {
+  processId = loadField(s.block, kProcessIdOffset);
+  listener = loadField(s.block, kThreadIdOffset);
+  messageId = loadField(s.block, kMessageIdOffset);
+  return loadField(s.block, kProcessIdOffset) == processId;
+}
+
+Attempt attemptHandOver(State& s, const StringArray& arguments, std::uint32_t& firstProcess) {
   // The first instance may still be writing the header; its listener id comes last.
   std::uint32_t listener = 0, processId = 0, messageId = 0;
   for (int waited = 0;; waited += kHeaderPollMilliseconds) {
-    listener = loadField(block, kThreadIdOffset);
-    processId = loadField(block, kProcessIdOffset);
-    messageId = loadField(block, kMessageIdOffset);
-    if (processId != 0 && !s.firstProcess.isOpen() && !s.firstProcess.open(processId)) break;
-    if (listener != 0 && messageId != 0) break;
-    if (s.firstProcess.isOpen() && !s.firstProcess.running()) break;
-    if (waited >= kHeaderWaitMilliseconds) break;
+    if (readHeader(s, listener, processId, messageId)) {
+      if (listener == kNoListener) return Attempt::NoListener;
+      if (processId != 0 && processId != kTakingOver) {
+        firstProcess = processId;
+        if (s.firstProcess.processId() != processId) {
+          s.firstProcess.close();
+          if (!s.firstProcess.open(processId)) return Attempt::FirstGone;
+        }
+        if (!s.firstProcess.running()) return Attempt::FirstGone;
+        if (listener != 0 && messageId != 0) break;
+      }
+    }
+    if (waited >= kHeaderWaitMilliseconds) {
+      trace("single instance: the first instance never became ready");
+      return Attempt::Failed;
+    }
     if (waited == 0) trace("single instance: waiting for the first instance to be ready");
     os::sleepMilliseconds(kHeaderPollMilliseconds);
   }
@@ -244,37 +283,96 @@ bool handOver(State& s, const StringArray& arguments) {
   trace("single instance: second instance, block %s, message %s = %u, listener %u, process %u",
         s.name.c_str(), s.name.c_str(), static_cast<unsigned>(messageId),
         static_cast<unsigned>(listener), static_cast<unsigned>(processId));
-  if (listener == 0 || messageId == 0) {
-    trace("single instance: the first instance never became ready");
-    return false;
-  }
 
+  // Replies can come at any time after the request: the queue must exist before it is posted.
+  if (!s.queue.isOpen() && !s.queue.open(s.name)) {
+    trace("single instance: this thread cannot receive messages: %s", s.queue.failure().c_str());
+    return Attempt::Failed;
+  }
   // One hand-over at a time: the area is ours until the listener has copied it.
   if (!s.handoverLock.acquire(s.name, processId)) {
+    if (!s.firstProcess.running()) return Attempt::FirstGone;
     trace("single instance: the hand-over lock cannot be taken");
-    return false;
+    return Attempt::Failed;
   }
+  const auto released = [&](Attempt attempt) {
+    s.handoverLock.release();
+    return attempt;
+  };
+  if (loadField(s.block, kProcessIdOffset) != processId) return released(Attempt::Replaced);
+  if (!s.firstProcess.running()) return released(Attempt::FirstGone);
   writeArgumentArea(s.block + kArgumentAreaOffset, arguments);
   os::ThreadMessage request;
   request.message = messageId;
   request.wParam = os::currentThreadId();
   if (!os::postThreadMessage(s.name, listener, request)) {
+    if (!s.firstProcess.running()) return released(Attempt::FirstGone);
     trace("single instance: the request cannot be posted to thread %u",
           static_cast<unsigned>(listener));
-    s.handoverLock.release();
-    return false;
+    return released(Attempt::Failed);
   }
   trace("single instance: request posted to thread %u", static_cast<unsigned>(listener));
-  // Without a watched process nothing would end a wait for a listener that died.
-  const int limit = s.firstProcess.isOpen() ? -1 : kHeaderWaitMilliseconds;
   while (!drainMessages(s)) {
-    const os::WaitResult woke = os::waitForMessageOrExit(s.queue, &s.firstProcess, limit);
+    const os::WaitResult woke = os::waitForMessageOrExit(s.queue, &s.firstProcess, -1);
     if (woke == os::WaitResult::Message) continue;
-    drainMessages(s);
+    if (drainMessages(s)) break;
+    if (woke == os::WaitResult::ProcessEnded) return released(Attempt::FirstGone);
+    trace("single instance: the wait for the first instance failed");
     break;
   }
+  return released(Attempt::Posted);
+}
+
+// Puts this process in the place of the first process that ended; false when another start was
+// quicker, which then is the one to hand the arguments to.
+bool takeOver(State& s, std::uint32_t goneProcess) {
+  auto& field = *reinterpret_cast<SharedWord*>(s.block + kProcessIdOffset);
+  std::uint32_t expected = goneProcess;
+  if (!field.compare_exchange_strong(expected, kTakingOver)) return false;
+  // The gone listener's id goes before this process's id is in place: whoever sees this
+  // process's id sees no stale listener.
+  storeField(s.block, kThreadIdOffset, 0);
   s.handoverLock.release();
+  s.firstProcess.close();
+  s.queue.close();
+  s.isFirstInstance = true;
+  trace("single instance: the first process %u ended before it took these arguments; this start "
+        "becomes the first instance", static_cast<unsigned>(goneProcess));
   return true;
+}
+
+bool handOver(State& s, const StringArray& arguments) {
+  if (argumentAreaBytes(arguments) > kArgumentAreaSize) {
+    trace("single instance: the arguments need %u bytes, more than %u",
+          static_cast<unsigned>(argumentAreaBytes(arguments)),
+          static_cast<unsigned>(kArgumentAreaSize));
+    return false;
+  }
+  for (int round = 0; round < kHandOverRounds; ++round) {
+    std::uint32_t firstProcess = 0;
+    switch (attemptHandOver(s, arguments, firstProcess)) {
+      case Attempt::Posted:
+        return true;
+      case Attempt::Failed:
+        return false;
+      case Attempt::NoListener:
+        turnOff(s, "the first instance has no listener");
+        s.queue.close();
+        s.block = nullptr;
+        s.mapping.close();
+        return true;
+      case Attempt::FirstGone:
+        if (takeOver(s, firstProcess)) return setUpFirstInstance(s);
+        trace("single instance: another start took the place of the first process %u",
+              static_cast<unsigned>(firstProcess));
+        break;
+      case Attempt::Replaced:
+        trace("single instance: the first process was replaced; handing over again");
+        break;
+    }
+  }
+  trace("single instance: the first instance kept changing; giving up");
+  return false;
 }
 
 }  // namespace

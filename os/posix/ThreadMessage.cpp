@@ -3,8 +3,10 @@
 // Only the user can reach the folder, so no other user can take a name that a thread will need or
 // send to one. The name goes with the queue; one left by a process that died refuses every
 // datagram, so a thread that has ended (or never listened) cannot be posted to, as with
-// PostThreadMessage. Another process's end is watched through a pidfd.
+// PostThreadMessage; such names are removed when found, and a process removes its own at exit.
+// Another process's end is watched through a pidfd.
 
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -14,9 +16,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "os/ThreadMessage.h"
@@ -101,6 +105,70 @@ bool receive(int fd, ThreadMessage& message, int flags) {
   }
 }
 
+// The channels this process has bound. They are removed at exit as well: System.exit ends the
+// process without unwinding the threads that own the queues.
+constexpr std::size_t kChannelSlots = 8;
+std::atomic<char*> boundChannels[kChannelSlots];
+std::atomic<bool> exitRemovalRegistered{false};
+
+void removeBoundChannels() {
+  for (std::atomic<char*>& slot : boundChannels) {
+    char* path = slot.exchange(nullptr);
+    if (path == nullptr) continue;
+    unlink(path);
+    std::free(path);
+  }
+}
+
+void rememberChannel(const std::string& path) {
+  if (!exitRemovalRegistered.exchange(true)) std::atexit(removeBoundChannels);
+  char* copy = strdup(path.c_str());
+  if (copy == nullptr) return;
+  for (std::atomic<char*>& slot : boundChannels) {
+    char* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, copy)) return;
+  }
+  // More queues than slots: this one's name goes only when the queue closes.
+  std::free(copy);
+}
+
+void forgetChannel(const std::string& path) {
+  for (std::atomic<char*>& slot : boundChannels) {
+    char* held = slot.load();
+    if (held != nullptr && path == held && slot.compare_exchange_strong(held, nullptr)) {
+      std::free(held);
+      return;
+    }
+  }
+}
+
+// A process that was killed leaves its channels behind, and they would pile up in the private
+// folder. Nobody listens on such a socket, so a connect to it is refused: those of this user's
+// channels are removed when a queue opens.
+void removeStaleChannels(const std::string& folder) {
+  const UniqueDirectory dir{opendir(folder.c_str())};
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir.get())) {
+    if (std::strncmp(entry->d_name, "m-", 2) != 0) continue;
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != geteuid()) {
+      continue;
+    }
+    sockaddr_un address;
+    if (path.size() >= sizeof address.sun_path) continue;
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!probe) return;
+    if (connect(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+        errno == ECONNREFUSED) {
+      unlink(path.c_str());
+    }
+  }
+}
+
 }  // namespace
 
 std::uint32_t currentThreadId() { return static_cast<std::uint32_t>(syscall(SYS_gettid)); }
@@ -117,7 +185,10 @@ std::uint32_t registerMessage(const std::string& name) {
 struct MessageQueue::Impl {
   UniqueFd socket;   // bound to this thread's name in the scope
   std::string path;  // that name, removed when the queue closes
-  ~Impl() { unlink(path.c_str()); }
+  ~Impl() {
+    forgetChannel(path);
+    unlink(path.c_str());
+  }
 };
 
 MessageQueue::MessageQueue() = default;
@@ -155,6 +226,10 @@ bool MessageQueue::open(const std::string& scope) {
     return false;
   }
   impl_.reset(new Impl{std::move(fd), address.sun_path});
+  rememberChannel(impl_->path);
+  std::string folder;
+  std::string why;
+  if (posix::privateFolder(folder, why)) removeStaleChannels(folder);
   return true;
 }
 

@@ -20,7 +20,7 @@ Tests import every name from the package itself: from harness import ...
 """
 
 from .display import Xvfb
-from .instance import block_files, block_name, private_folder
+from .instance import block_files, block_name, channel_files, private_folder
 from .paths import (BUILD_DIR, JDK_HOME, SCREENSHOT_DIR, SOURCE_DIR, linux_build, win32_build,
                     win64_build)
 from .pictures import Picture, bmp_to_png, make_icon, read_bmp, write_pictures
@@ -34,5 +34,5 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'make_app', 'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png',
            'SCREENSHOT_DIR', 'read_bmp', 'Picture', 'Session', 'control', 'text', 'app_ini',
            'read_lines', 'traced', 'wait_for', 'read_log', 'log_field', 'unescape_log',
-           'secondary_calls', 'block_name', 'private_folder', 'block_files', 'make_icon', 'Xvfb',
+           'secondary_calls', 'block_name', 'private_folder', 'block_files', 'channel_files', 'make_icon', 'Xvfb',
            'write_pictures', 'JDK_HOME', 'class_sources']

@@ -48,3 +48,9 @@ def block_files(program_path, env=None):
         base += '~%016x' % _fnv1a64(raw)
     folder = private_folder(env)
     return folder / (base + '.block'), folder / (base + '.users')
+
+
+def channel_files(program_path, env=None):
+    """The message channels (sockets) of a Linux program path's launchers in the private folder."""
+    scope = _fnv1a64(block_name(program_path).encode('utf-8', 'surrogateescape'))
+    return sorted(private_folder(env).glob('m-%016x-*' % scope))

@@ -10,7 +10,8 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, block_files, block_name, make_app, run_linux, wait_for
+from harness import (BUILD_DIR, block_files, block_name, channel_files, make_app, run_linux,
+                     wait_for)
 
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
 LAUNCHER = BUILD_DIR / 'launcher'
@@ -372,21 +373,74 @@ class SingleInstanceTest(unittest.TestCase):
         shm = block_files(exe)[0]
         first = self.start(exe)
         self.assertTrue(shm.exists())
+        self.assertEqual(len(channel_files(exe)), 1)  # the listener's
         self.assertEqual(self.stop(exe, first, 3), 3)  # System.exit, no clean-up of our own
         self.assertFalse(shm.exists())
+        self.assertEqual(channel_files(exe), [])
 
         crashed = self.start(exe)
         os.kill(crashed.pid, signal.SIGKILL)
         crashed.wait(timeout=30)
         self.assertTrue(shm.exists())  # left behind, stale
+        stale = channel_files(exe)
+        self.assertEqual(len(stale), 1)
         for old in exe.parent.glob('main-started-*'):
             old.unlink()
         again = self.start(exe, ['again'])  # not fooled by the stale block: runs main
         self.assertEqual(self.second(exe, ['after']).code, 0)
         self.wait_for(lambda: self.records(exe, 'void'), 'secondaryMain')
         self.assertEqual(self.records(exe, 'void'), [['after']])
+        # The crashed process's channel went when the next queue opened; the second start's went
+        # with it.
+        self.assertEqual([p for p in channel_files(exe) if p in stale], [])
+        self.assertEqual(len(channel_files(exe)), 1)
         self.stop(exe, again)
         self.assertFalse(shm.exists())
+        self.assertEqual(channel_files(exe), [])
+
+    def test_starts_waiting_for_a_first_instance_that_dies_are_not_lost(self):
+        # The first instance is stopped, so it copies nothing; three starts wait to hand over; then
+        # it is killed. One of them becomes the first instance with its own arguments, and the
+        # others hand theirs to it: every argument list arrives exactly once.
+        exe = self.app('takeover', 'SiVoid')
+        first = self.start(exe, ['doomed'])
+        os.kill(first.pid, signal.SIGSTOP)
+        waiting = [self.start(exe, ['waiting', str(i)], wait_main=False) for i in range(3)]
+        time.sleep(1)
+        self.assertTrue(all(p.poll() is None for p in waiting))
+        os.kill(first.pid, signal.SIGKILL)
+        first.wait(timeout=30)
+        self.wait_for(lambda: len(self.records(exe)) == 4, 'the arguments of every waiting start')
+        mains = self.records(exe, 'main')
+        self.assertEqual(len(mains), 2, mains)
+        successor = mains[1]
+        self.assertEqual(sorted([successor] + self.records(exe, 'void')),
+                         [['waiting', str(i)] for i in range(3)])
+        new_first = waiting[int(successor[1])]
+        for i, process in enumerate(waiting):
+            if process is not new_first:
+                self.assertEqual(process.wait(timeout=60), 0, 'start %d' % i)
+        self.assertEqual(self.stop(exe, new_first, 5), 5)
+
+    def test_a_first_instance_without_a_listener_lets_later_starts_run(self):
+        # A runtime folder too long for a socket's name: the first instance's listener cannot
+        # receive, so later starts must start on their own at once instead of waiting for it.
+        with tempfile.TemporaryDirectory(prefix='r' * 80) as runtime:
+            os.chmod(runtime, 0o700)
+            env = {'XDG_RUNTIME_DIR': runtime}
+            exe = self.app('nolistener', 'SiVoid')
+            trace = exe.parent / 'nolistener.trace'
+            first = self.start(exe, ['one'], env=env)
+            started = time.time()
+            second = self.start(exe, ['two'], trace=trace, env=env)
+            self.assertLess(time.time() - started, 8)
+            self.assertEqual(sorted(self.records(exe, 'main')), [['one'], ['two']])
+            self.assertIn('single instance: off (the first instance has no listener)',
+                          trace.read_text())
+            (exe.parent / 'stop').write_text('0')
+            for process in (first, second):
+                process.communicate(timeout=60)
+            (exe.parent / 'stop').unlink()
 
 
 if __name__ == '__main__':
