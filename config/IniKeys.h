@@ -32,6 +32,7 @@ constexpr IniKey kJvmType{kJre, "JVM Type"};
 constexpr IniKey kJvmSource{kJre, "JVM Source"};
 constexpr IniKey kVmProvider{kJre, "VM Provider"};
 constexpr IniKey kMainClass{kJre, "Main Class"};
+constexpr IniKey kMainModule{kJre, "Main Module"};
 constexpr IniKey kSystemPath{kJre, "System Path"};
 constexpr IniKey kLibraryPath{kJre, "Library Path"};
 constexpr IniKey kVirtualMachineParameters{kJre, "Virtual Machine Parameters"};

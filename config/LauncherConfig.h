@@ -19,7 +19,8 @@ struct LauncherConfig {
   std::string iniPath;
 
   JvmType jvmType = JvmType::Default;
-  std::string mainClass;  // slash form: com/example/App
+  std::string mainClass;   // slash form: com/example/App; empty when the main module names it
+  std::string mainModule;  // the named module the main class comes from; empty: the class path
   JavaVersion minVersion;
   JavaVersion maxVersion;
   bool isService = false;

@@ -150,7 +150,9 @@ bool readSettings(LauncherConfig& config) {
   applyVmProvider(readTraced(iniPath, ini::kVmProvider), config);
 
   config.mainClass = readTraced(iniPath, ini::kMainClass);
-  if (config.mainClass.empty()) {
+  config.mainModule = readTraced(iniPath, ini::kMainModule);
+  // A main module may name its main class itself, in its descriptor.
+  if (config.mainClass.empty() && config.mainModule.empty()) {
     base::showError(base::loadText(IDS_NO_MAIN_CLASS));
     return false;
   }

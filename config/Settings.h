@@ -36,7 +36,7 @@ std::string getUserIniPath(const LauncherConfig& config, bool create);
 std::string readSetting(const std::string& iniPath, const IniKey& key);
 
 // Fills config from the INI files (config.iniPath set). False after "Main class was not specified
-// in INI file." has been shown.
+// in INI file." has been shown (neither "Main Class" nor "Main Module" is set).
 bool readSettings(LauncherConfig& config);
 
 // Remembers the runtime folder the user chose. Failures are ignored.

@@ -1,5 +1,7 @@
 #include "vm/OptionText.h"
 
+#include <algorithm>
+#include <utility>
 
 #include "os/Path.h"
 #include "os/Text.h"
@@ -185,6 +187,56 @@ bool parseStackSize(const std::string& text, std::uint32_t& stackSize) {
   if (bytes > UINT32_MAX) return false;
   stackSize = static_cast<std::uint32_t>(bytes);
   return true;
+}
+
+StringArray joinModuleOptions(const StringArray& tokens) {
+  static const char* const kSeparateValue[] = {
+      "--add-opens",   "--add-exports",        "--add-reads",    "--add-modules",
+      "--module-path", "-p",                   "--upgrade-module-path",
+      "--patch-module", "--limit-modules",     "--enable-native-access",
+  };
+  StringArray joined;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    bool takesNext = false;
+    for (const char* option : kSeparateValue) takesNext = takesNext || tokens[i] == option;
+    if (!takesNext || i + 1 == tokens.size()) {
+      joined.push_back(tokens[i]);
+      continue;
+    }
+    joined.push_back((tokens[i] == "-p" ? std::string("--module-path") : tokens[i]) + "=" +
+                     tokens[i + 1]);
+    ++i;
+  }
+  return joined;
+}
+
+StringArray splitPathList(const std::string& list) {
+  StringArray entries;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = list.find(os::kListSeparator, start);
+    entries.push_back(end == std::string::npos ? list.substr(start) : list.substr(start, end - start));
+    if (end == std::string::npos) return entries;
+    start = end + 1;
+  }
+}
+
+bool classPathWildcard(const std::string& entry, std::string& folder) {
+  if (entry.empty() || entry.back() != '*') return false;
+  folder = entry.substr(0, entry.size() - 1);
+  // A backslash may be the trail byte of a double-byte character; a slash never is.
+  return folder.empty() || folder.back() == '/' || os::endsWithSeparator(folder);
+}
+
+StringArray wildcardJars(StringArray names) {
+  StringArray jars;
+  for (std::string& name : names) {
+    if (name.size() > 4 && os::equalsIgnoringCase(name.substr(name.size() - 4), ".jar")) {
+      jars.push_back(std::move(name));
+    }
+  }
+  std::sort(jars.begin(), jars.end());
+  return jars;
 }
 
 std::string composeLibraryPath(const std::string& libraryPath, const std::string& launcherFolder,

@@ -65,6 +65,23 @@ bool resolveMemoryOption(const std::string& token, std::uint64_t totalPhysical,
 // (the size is then left alone). A value ending in a digit is read whole, in bytes.
 bool parseStackSize(const std::string& text, std::uint32_t& stackSize);
 
+// The java launcher's module options whose value is the next token on its command line
+// ("--add-opens java.desktop/sun.awt=ALL-UNNAMED"): the VM takes them only joined with "=". Each
+// is joined with the token that follows it, and "-p", java's short name, becomes "--module-path".
+// Options already joined, and one that is the last token, stay as they are.
+StringArray joinModuleOptions(const StringArray& tokens);
+
+// The entries of a path list, split at the list separator; empty entries kept.
+StringArray splitPathList(const std::string& list);
+
+// java's class-path wildcard: "*" alone, or after a path separator ("lib/*"). The folder part,
+// with its separator ("lib/", or "" for the current folder), when the entry is one.
+bool classPathWildcard(const std::string& entry, std::string& folder);
+
+// The names among a folder's entries that java's wildcard takes: those ending in ".jar" in any
+// case, in name order.
+StringArray wildcardJars(StringArray names);
+
 // The library-path setting with the launcher's folder, ".", the inherited search path and the
 // runtime's library folder after it, each joined with the list separator unless the text before
 // it already ends with one. inheritedPathReference is the unexpanded reference ("%Path%") or

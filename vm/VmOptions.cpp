@@ -3,6 +3,7 @@
 #include "base/ErrorReport.h"
 #include "base/Trace.h"
 #include "config/Settings.h"
+#include "os/FileSystem.h"
 #include "os/Path.h"
 #include "os/Process.h"
 #include "vm/ClassDataSharing.h"
@@ -49,12 +50,52 @@ std::string processToken(VmState& vm, const std::string& token) {
   return text;
 }
 
+// The class path as the VM gets it: each of java's wildcard entries ("lib/*") replaced by its
+// folder's jars; without one, the value exactly as written. Entries that are not there are named
+// in the trace at every start, since the VM passes over them without a word.
+std::string resolveClassPath(const std::string& classPath) {
+  StringArray entries;
+  bool wildcards = false;
+  for (const std::string& entry : splitPathList(classPath)) {
+    std::string folder;
+    if (!classPathWildcard(entry, folder)) {
+      entries.push_back(entry);
+      continue;
+    }
+    wildcards = true;
+    // The folder is looked for by its own name: a search for a name that ends with a separator
+    // finds nothing on Windows.
+    std::string listed = folder.empty() ? std::string(".") : folder;
+    while (listed.size() > 1 && (listed.back() == '/' || os::endsWithSeparator(listed))) {
+      listed.pop_back();
+    }
+    if (!os::fileExists(listed)) {
+      trace("class path: %s does not exist", entry.c_str());
+      continue;
+    }
+    const StringArray jars = wildcardJars(os::folderEntries(listed));
+    trace("class path: %s gives %u jars", entry.c_str(), static_cast<unsigned>(jars.size()));
+    for (const std::string& jar : jars) entries.push_back(folder + jar);
+  }
+  std::string joined;
+  for (const std::string& entry : entries) {
+    if (!entry.empty() && !os::fileExists(entry)) {
+      trace("class path: %s does not exist", entry.c_str());
+    }
+    if (wildcards) joined += (joined.empty() ? "" : std::string(1, os::kListSeparator)) + entry;
+  }
+  return wildcards ? joined : classPath;
+}
+
 }  // namespace
 
 void prepareEnvironment(const config::LauncherConfig& config, VmState& vm) {
   const std::string& jvmPath = vm.jvmDllPath;
   setTraced("QL_JVM_PATH", jvmPath);
   setTraced("QL_JVM_HOME", stripPathComponents(jvmPath, 3));
+  // The program's folder, for the settings that name files of the application: the current
+  // folder is the user's own unless "Override WorkingDir" moves it.
+  setTraced("QL_APP_HOME", stripPathComponents(config.programPath, 1));
 
   bool inheritedEndsWithSeparator = false;
   const std::string inherited = inheritedPathReference(inheritedEndsWithSeparator);
@@ -79,14 +120,22 @@ bool buildVmOptions(const config::LauncherConfig& config, VmState& vm) {
     return false;
   }
 
-  StringArray pending;
-  pending.push_back("-Djava.class.path=" + classPath);
+  vm.options.push_back("-Djava.class.path=" + resolveClassPath(expanded(classPath)));
+  // As the java launcher's -m names it: the boot layer resolves the module, or creation fails.
+  if (!config.mainModule.empty()) vm.options.push_back("-Djdk.module.main=" + config.mainModule);
+
   const std::string vmParameters =
       config::readSetting(iniPath, config::ini::kVirtualMachineParameters);
+  StringArray tokens;
   for (const std::string& token : splitVmParameters(vmParameters)) {
-    pending.push_back(processToken(vm, token));
+    tokens.push_back(processToken(vm, token));
   }
-  for (const std::string& option : pending) vm.options.push_back(expanded(option));
+  const StringArray joined = joinModuleOptions(tokens);
+  if (joined.size() != tokens.size()) {
+    trace("VM parameters: %u module options joined with their values",
+          static_cast<unsigned>(tokens.size() - joined.size()));
+  }
+  for (const std::string& option : joined) vm.options.push_back(expanded(option));
   addClassDataSharingOptions(config, vm, vmParameters);
 
   if (base::traceEnabled()) {

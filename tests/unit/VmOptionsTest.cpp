@@ -369,3 +369,34 @@ TEST_CASE(prepareEnvironment_setsTheVariablesAndTheLibraryPathOption) {
   }
   if (hadPath) os::setEnvironment(os::kPathVariable, savedPath);
 }
+
+TEST_CASE(javaCommandLineForms_moduleOptionsAndWildcards) {
+  const StringArray joined = joinModuleOptions(
+      {"-p", "mods", "--add-opens", "a/b=c", "--add-modules=x", "-Xmx1g", "--limit-modules"});
+  const StringArray expected = {"--module-path=mods", "--add-opens=a/b=c", "--add-modules=x",
+                                "-Xmx1g", "--limit-modules"};
+  CHECK(joined == expected);
+  struct Row {
+    const char* entry;
+    bool wildcard;
+    const char* folder;
+  } rows[] = {
+      {"*", true, ""},
+      {"lib/*", true, "lib/"},
+      {"lib*", false, ""},
+      {"lib/*.jar", false, ""},
+      {"lib/**", false, ""},
+      {"", false, ""},
+  };
+  for (const Row& row : rows) {
+    test::setContext(row.entry);
+    std::string folder;
+    CHECK_EQ(classPathWildcard(row.entry, folder), row.wildcard);
+    if (row.wildcard) CHECK_EQ(folder, std::string(row.folder));
+  }
+  test::setContext("");
+  const StringArray jars = wildcardJars({"b.jar", "notes.txt", "A.JAR", ".jar", "c.Jar", "x.jarx"});
+  CHECK(jars == (StringArray{"A.JAR", "b.jar", "c.Jar"}));
+  CHECK(splitPathList(std::string("a") + os::kListSeparator + os::kListSeparator + "b") ==
+        (StringArray{"a", "", "b"}));
+}
