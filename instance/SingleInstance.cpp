@@ -129,7 +129,7 @@ void startRequest(const State& s, RequestPtr request) {
           static_cast<unsigned>(request->threadId));
     return;
   }
-  request->mainClass = s.config->mainClass;
+  request->mainClass = s.vm->mainClass;
   os::Thread thread;  // not kept: the thread owns its request and ends on its own
   if (thread.start(0, requestThreadMain, request.get())) {
     request.release();
@@ -385,7 +385,6 @@ bool setupSingleInstance(const config::LauncherConfig& config, const StringArray
   }
   if (config::readSetting(config.iniPath, config::ini::kSingleInstance) != "yes") return true;
   s.enabled = true;
-  s.config = &config;
   s.vm = &vm;
   s.name = blockName(config.programPath);
 

@@ -13,8 +13,7 @@
 namespace instance {
 
 // Set-up of a first instance, or hand-over of a second one with its arguments. config has its
-// paths worked out; its other settings and vm are read when requests are served. False makes
-// start-up fail.
+// paths worked out; vm is read when requests are served. False makes start-up fail.
 bool setupSingleInstance(const config::LauncherConfig& config, const StringArray& arguments,
                          const vm::VmState& vm, SingleInstanceState& state);
 

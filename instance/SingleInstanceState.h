@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#include "config/LauncherConfig.h"
 #include "os/SharedBlock.h"
 #include "os/Thread.h"
 #include "os/ThreadMessage.h"
@@ -25,10 +24,9 @@ struct SingleInstanceState {
   std::uint32_t messageId = 0;        // request and reply
   std::uint32_t copiedMessageId = 0;  // the listener has copied a request's arguments
 
-  // First instance. The listener reads the main class and the VM when it serves a request: both
+  // First instance. The listener reads the VM and its main class when it serves a request: they
   // belong to the launcher, which outlives the listener.
   os::Thread listener;
-  const config::LauncherConfig* config = nullptr;
   const vm::VmState* vm = nullptr;
   std::atomic<bool> mainStarted{false};  // set once by the VM thread
 

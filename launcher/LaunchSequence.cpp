@@ -109,6 +109,10 @@ std::int32_t Launcher::run() {
 
   const std::uint32_t vmResult = vm::runVmThread(config_, arguments_, vm_);
   trace("VM thread ended with %u", static_cast<unsigned>(vmResult));
+  if (vmResult == 0 && vm_.uncaughtException) {
+    trace("main ended with an uncaught exception that nobody chose to ignore: exit code 1");
+    return 1;
+  }
   if (vmResult == 0) return 0;
   splash::closeNativeSplash(splash_);
   return -1;

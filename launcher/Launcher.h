@@ -5,8 +5,9 @@
 // arguments, and the state of each subsystem, which the sequence (LaunchSequence.cpp) hands to the
 // subsystem's steps. Outside it the process keeps only what is process-wide by nature: the decision
 // trace's file and the owner of error boxes (base/), the recording that the VM's exit hook finishes
-// (vm/ClassDataSharing), and on POSIX the program's arguments and the exit-time record of the
-// single-instance block (os/).
+// (vm/ClassDataSharing), the VM's words kept while it is created and whether it is (vm/VmMessages,
+// vm/VmHost), since the VM's hooks carry no context, and on POSIX the program's arguments, the
+// exit-time record of the single-instance block and the channels removed at exit (os/).
 
 #include <cstdint>
 

@@ -8,10 +8,14 @@
 
 namespace vm {
 
-// On the VM thread, after the exception was printed and the splash closed. True when the user
-// chose to stop, and when the dialog could not be created, which counts as Stop; false after
-// "Ignore" and when no dialog was shown because the trace text could not be built.
-bool showExceptionDialog(JNIEnv* env, jthrowable throwable);
+enum class ExceptionChoice {
+  Ignore,    // the application's other threads go on
+  Stop,      // also when the dialog could not be created
+  NotShown,  // no trace text could be built (or no window system): nobody chose
+};
+
+// On the VM thread, after the exception was printed and the splash closed.
+ExceptionChoice showExceptionDialog(JNIEnv* env, jthrowable throwable);
 
 }  // namespace vm
 

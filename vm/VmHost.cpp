@@ -1,5 +1,6 @@
 #include "vm/VmHost.h"
 
+#include <atomic>
 #include <vector>
 
 #include "base/ErrorReport.h"
@@ -10,6 +11,8 @@
 #include "vm/ExceptionDialog.h"
 #include "vm/JavaStrings.h"
 #include "vm/JniRef.h"
+#include "vm/MainClass.h"
+#include "vm/VmMessages.h"
 
 namespace vm {
 
@@ -40,6 +43,9 @@ struct Jdk11InitArgs {
 static_assert(sizeof(void*) != 4 || sizeof(Jdk11InitArgs) == 72, "JDK1_1InitArgs is 72 bytes");
 
 constexpr const char* kCreateJavaVM = "JNI_CreateJavaVM";
+// The VM's last words that a failure to create it shows: enough for its error and the line that
+// explains it, few enough for a message box.
+constexpr std::size_t kVmMessageLines = 8;
 constexpr std::uint32_t kVmThreadStackFloor = 128 * 1024;
 constexpr const char* kGetDefaultJavaVMInitArgs = "JNI_GetDefaultJavaVMInitArgs";
 
@@ -98,6 +104,29 @@ void redirectTraced(JNIEnv* env, const std::string& fileName, const char* setter
   if (!redirected) describePendingException(env);
 }
 
+// The message that says the VM could not be created, with the VM's last words below it.
+void reportCreationFailure(jint result) {
+  const unsigned reason = reasonTextId(result);
+  const std::string said = keptVmMessages(kVmMessageLines);
+  trace("the VM said before it failed: %u bytes", static_cast<unsigned>(said.size()));
+  base::showError(base::formatText(TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
+                                   base::loadText(IDS_CREATE_VM_FAILED).c_str(),
+                                   reason != 0 ? base::loadText(reason).c_str() : "") +
+                  (said.empty() ? "" : "\n" + said));
+}
+
+// Some failures of the VM's initialisation (a main module that is not there, for one) end the
+// process from inside JNI_CreateJavaVM, without a result and past the "exit" hook; the VM calls
+// its "abort" hook on that way out, which then says why. Set while JNI_CreateJavaVM runs.
+std::atomic<bool> creatingVm{false};
+
+void JNICALL onVmAbort() {
+  if (!creatingVm.exchange(false)) return;
+  stopKeepingVmMessages();
+  trace("the VM ends the process while it is being created");
+  reportCreationFailure(JNI_ERR);
+}
+
 // One JNI_CreateJavaVM call with the option list as it stands.
 jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
   std::vector<JavaVMOption> options(state.options.size());
@@ -105,6 +134,15 @@ jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
     options[i].optionString = const_cast<char*>(state.options[i].c_str());
     options[i].extraInfo = nullptr;
   }
+  // The VM's own messages, so that a failure to create it can show them, also when the VM ends the
+  // process on its own. First, since the VM reads its options in order and speaks of a bad one at
+  // once.
+  JavaVMOption hooks[2];
+  hooks[0].optionString = const_cast<char*>("vfprintf");
+  hooks[0].extraInfo = reinterpret_cast<void*>(vmMessageHook);
+  hooks[1].optionString = const_cast<char*>("abort");
+  hooks[1].extraInfo = reinterpret_cast<void*>(onVmAbort);
+  options.insert(options.begin(), hooks, hooks + 2);
   // Tells a start that records a class-data archive when System.exit ends the process.
   if (state.classDataSharing.exitHook != nullptr) {
     JavaVMOption hook;
@@ -126,18 +164,20 @@ jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
 bool createVm(VmState& state) {
   JavaVM* vm = nullptr;
   void* env = nullptr;
+  startKeepingVmMessages();
+  creatingVm.store(true);
   jint result = callCreateJavaVM(state, &vm, &env);
   // A class-data archive never stops a start: a VM that refuses options gets a second chance
   // without the launcher's archive options (HotSpot may be created again after a refusal of its
   // options, not after a later failure).
   if (result == JNI_EINVAL && withdrawClassDataSharingOptions(state)) {
+    startKeepingVmMessages();
     result = callCreateJavaVM(state, &vm, &env);
   }
+  creatingVm.store(false);
+  stopKeepingVmMessages();
   if (result != JNI_OK) {
-    const unsigned reason = reasonTextId(result);
-    base::showErrorFormat(TEXT_FORMAT(IDS_JNI_EXCEPTION_REASON),
-                          base::loadText(IDS_CREATE_VM_FAILED).c_str(),
-                          reason != 0 ? base::loadText(reason).c_str() : "");
+    reportCreationFailure(result);
     return false;
   }
   state.jniEnv = static_cast<JNIEnv*>(env);
@@ -156,18 +196,35 @@ struct VmThreadContext {
 };
 
 // After main has thrown: the exception is printed, the splash goes, and the user may be asked.
+// The process then ends with 1, as java's does, unless the user chose to ignore the exception: a
+// script or a build job must not take the failure for success.
 void handleUncaughtException(const VmThreadContext& context, jthrowable thrown) {
   trace("main ended with an exception");
   JNIEnv* env = context.vm.jniEnv;
   env->ExceptionDescribe();
   context.vm.mainThrew();
-  if (context.config.failureCheck && showExceptionDialog(env, thrown)) systemExit(env, -1);
+  const ExceptionChoice choice =
+      context.config.failureCheck ? showExceptionDialog(env, thrown) : ExceptionChoice::NotShown;
+  if (choice == ExceptionChoice::Stop) systemExit(env, -1);
+  context.vm.uncaughtException = choice != ExceptionChoice::Ignore;
+}
+
+// "Main Class", or with "Main Module" alone the class its descriptor names; empty after the
+// message that none was given.
+std::string mainClassName(const VmThreadContext& context) {
+  if (!context.config.mainClass.empty()) return context.config.mainClass;
+  const std::string named = moduleMainClass(context.vm.jniEnv, context.config.mainModule);
+  trace("main module %s names main class [%s]", context.config.mainModule.c_str(), named.c_str());
+  if (named.empty()) base::showError(base::loadText(IDS_NO_MAIN_CLASS));
+  return named;
 }
 
 // Finds the main class and calls main; true when main was called.
 bool callMain(const VmThreadContext& context) {
   JNIEnv* env = context.vm.jniEnv;
-  const std::string& mainClass = context.config.mainClass;
+  const std::string mainClass = mainClassName(context);
+  if (mainClass.empty()) return false;
+  context.vm.mainClass = mainClass;
 
   const LocalRef<jstring> name(env, newPlatformString(env, mainClass));
   if (!name) {
@@ -189,12 +246,21 @@ bool callMain(const VmThreadContext& context) {
     }
   }
   jmethodID main = env->GetStaticMethodID(mainType.get(), "main", "([Ljava/lang/String;)V");
+  LocalRef<jclass> javaFx;
+  jmethodID launch = nullptr;
   if (main == nullptr) {
-    // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
-    // System.err goes nowhere, so the message follows it as after a missing class.
-    describePendingException(env);
-    base::showError(base::loadText(IDS_NO_MAIN_METHOD));
-    return false;
+    // A JavaFX application need not have a main of its own.
+    const LocalRef<jthrowable> missing(env, env->ExceptionOccurred());
+    env->ExceptionClear();
+    launch = javaFxLaunch(env, mainType.get(), javaFx);
+    if (launch == nullptr) {
+      // VMs leave NoSuchMethodError pending here; printed alone it would reach no one when
+      // System.err goes nowhere, so the message follows it as after a missing class.
+      if (missing) env->Throw(missing.get());
+      describePendingException(env);
+      base::showError(base::loadText(IDS_NO_MAIN_METHOD));
+      return false;
+    }
   }
   const LocalRef<jobjectArray> array(env, newPlatformStringArray(env, context.arguments));
   if (!array) {
@@ -203,9 +269,15 @@ bool callMain(const VmThreadContext& context) {
   }
 
   context.vm.mainStarting();
-  trace("calling %s.main with %u arguments", mainClass.c_str(),
-        static_cast<unsigned>(context.arguments.size()));
-  env->CallStaticVoidMethod(mainType.get(), main, array.get());
+  if (launch != nullptr) {
+    trace("calling javafx.application.Application.launch for %s with %u arguments",
+          mainClass.c_str(), static_cast<unsigned>(context.arguments.size()));
+    env->CallStaticVoidMethod(javaFx.get(), launch, mainType.get(), array.get());
+  } else {
+    trace("calling %s.main with %u arguments", mainClass.c_str(),
+          static_cast<unsigned>(context.arguments.size()));
+    env->CallStaticVoidMethod(mainType.get(), main, array.get());
+  }
   const LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
   if (thrown) {
     handleUncaughtException(context, thrown.get());

@@ -51,6 +51,11 @@ struct VmState {
 
   Hook mainStarting;  // just before main is called: second starts may be served from now on
   Hook mainThrew;     // main ended with an exception, now printed; before the exception dialog
+
+  // Written by the VM thread, read by the first thread once it has ended (mainClass also by the
+  // request threads of single instance, which start only after mainStarting).
+  std::string mainClass;           // the class whose main was called, slash form
+  bool uncaughtException = false;  // main ended with one and nobody chose "Ignore"
 };
 
 }  // namespace vm

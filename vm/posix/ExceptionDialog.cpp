@@ -16,16 +16,16 @@ constexpr std::size_t kPieceBytes = 4096;
 
 }  // namespace
 
-// Without a window system the trace the VM printed on System.err is all, and the launch goes on
-// as after "Ignore". The text the dialog would show is written to the decision trace.
-bool showExceptionDialog(JNIEnv* env, jthrowable throwable) {
-  if (!base::traceEnabled()) return false;
+// Without a window system the trace the VM printed on System.err is all, and nobody chooses. The
+// text the dialog would show is written to the decision trace.
+ExceptionChoice showExceptionDialog(JNIEnv* env, jthrowable throwable) {
+  if (!base::traceEnabled()) return ExceptionChoice::NotShown;
   const TraceText trace16 = stackTraceText(env, throwable);
   const os::SpareArray<char> text = utf8FromUtf16(trace16);
   if (text.empty()) {
     trace("exception dialog: none without a window system; %s",
           trace16.empty() ? "no trace text" : "no memory for its UTF-8 form");
-    return false;
+    return ExceptionChoice::NotShown;
   }
   trace("exception dialog: none without a window system; its text has %u bytes",
         static_cast<unsigned>(text.size()));
@@ -41,7 +41,7 @@ bool showExceptionDialog(JNIEnv* env, jthrowable throwable) {
     }
     line = next != nullptr ? next + 1 : end;
   }
-  return false;
+  return ExceptionChoice::NotShown;
 }
 
 }  // namespace vm

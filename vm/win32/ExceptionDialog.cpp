@@ -71,23 +71,23 @@ class ExceptionDialog : public DialogBase {
 
 }  // namespace
 
-bool showExceptionDialog(JNIEnv* env, jthrowable throwable) {
+ExceptionChoice showExceptionDialog(JNIEnv* env, jthrowable throwable) {
   const TraceText text = stackTraceText(env, throwable);
   if (text.empty()) {
     trace("exception dialog: no trace text; not shown");
-    return false;
+    return ExceptionChoice::NotShown;
   }
   os::SpareArray<wchar_t> shown = editText(text);
   if (shown.empty()) {
     trace("exception dialog: no memory for a trace of %u characters; not shown",
           static_cast<unsigned>(text.size()));
-    return false;
+    return ExceptionChoice::NotShown;
   }
   trace("exception dialog: a trace of %u characters", static_cast<unsigned>(text.size()));
   ExceptionDialog dialog(std::move(shown));
   const INT_PTR result = dialog.runModal(GetActiveWindow());
   trace("exception dialog: ended with %d", static_cast<int>(result));
-  return result != IDOK;
+  return result == IDOK ? ExceptionChoice::Ignore : ExceptionChoice::Stop;
 }
 
 }  // namespace vm
