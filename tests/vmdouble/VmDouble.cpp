@@ -21,8 +21,9 @@
 //                          options before it have been taken (repeatable)
 //   memory-after-trace=MB  once GetStringChars has handed over a string, the process may grow by
 //                          MB more (POSIX): memory runs out while the launcher copies it
-// ACTION: "print-out TEXT", "print-err TEXT", "throw CLASS MESSAGE", "throw-long CLASS BYTES" (a
-// message of BYTES letters), "exit N", "sleep MS",
+// ACTION: "print-out TEXT", "print-err TEXT", "say TEXT" (a line of the VM's own on its error
+// stream, through the "vfprintf" hook when the launcher gave one), "throw CLASS MESSAGE",
+// "throw-long CLASS BYTES" (a message of BYTES letters), "exit N", "sleep MS",
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
 //
@@ -33,6 +34,9 @@
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
 // UTF-16, as a VM does.
+//
+// The hooks among the options ("exit", "vfprintf", "abort") are logged as "hook NAME"; the options
+// proper are counted and numbered without them.
 //
 // Log lines: an event name, then its fields separated by single spaces; text fields come last and
 // have bytes below 0x20, from 0x7f on and the backslash written as \xNN.
@@ -407,6 +411,20 @@ void joinAppThreads() {
 std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
 using ExitHook = void(JNICALL*)(jint);
 ExitHook exitHook = nullptr;  // the "exit" option's
+using VfprintfHook = jint(JNICALL*)(FILE*, const char*, va_list);
+VfprintfHook vfprintfHook = nullptr;  // the "vfprintf" option's
+
+// A message of the VM's own on its error stream: through the "vfprintf" hook, as a VM prints.
+void vmSays(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  if (vfprintfHook != nullptr) {
+    vfprintfHook(stderr, format, args);
+  } else {
+    std::vfprintf(stderr, format, args);
+  }
+  va_end(args);
+}
 
 // What a VM's dump leaves: the header, written last, then (here) a little more.
 void writeArchiveAtExit() {
@@ -448,6 +466,8 @@ void runAction(const std::string& action, const char* who) {
   } else if (verb == "throw") {
     const std::size_t gap = rest.find(' ');
     raise(rest.substr(0, gap).c_str(), gap == std::string::npos ? "" : rest.substr(gap + 1));
+  } else if (verb == "say") {
+    vmSays("%s\n", rest.c_str());
   } else if (verb == "throw-long") {
     const std::size_t gap = rest.find(' ');
     const std::size_t bytes =
@@ -846,6 +866,12 @@ jstring JNICALL NewStringUTF(JNIEnv*, const char* text) {
   return reinterpret_cast<jstring>(newObject(Kind::String, text != nullptr ? text : ""));
 }
 
+jint JNICALL Throw(JNIEnv*, jthrowable throwable) {
+  pendingException = asObject(throwable);
+  logLine("Throw %s", pendingException != nullptr ? escaped(pendingException->text).c_str() : "null");
+  return JNI_OK;
+}
+
 jthrowable JNICALL ExceptionOccurred(JNIEnv*) {
   return reinterpret_cast<jthrowable>(pendingException);
 }
@@ -949,6 +975,7 @@ void buildTables() {
   envTable.GetStringUTFChars = GetStringUTFChars;
   envTable.ReleaseStringUTFChars = ReleaseStringUTFChars;
   envTable.NewStringUTF = NewStringUTF;
+  envTable.Throw = Throw;
   envTable.ExceptionOccurred = ExceptionOccurred;
   envTable.ExceptionCheck = ExceptionCheck;
   envTable.ExceptionClear = ExceptionClear;
@@ -1020,15 +1047,31 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     logLine("CreateJavaVM args null");
     return JNI_EINVAL;
   }
+  // The hooks a VM takes among its options are logged apart from the options proper, which are
+  // counted and numbered without them.
+  const auto isHook = [](const char* option) {
+    const std::string text = option != nullptr ? option : "";
+    return text == "exit" || text == "vfprintf" || text == "abort";
+  };
+  jint proper = 0;
+  for (jint i = 0; i < init->nOptions; ++i) proper += isHook(init->options[i].optionString) ? 0 : 1;
   logLine("CreateJavaVM version=0x%08x nOptions=%d ignoreUnrecognized=%d stack=%llu",
-          static_cast<unsigned>(init->version), static_cast<int>(init->nOptions),
+          static_cast<unsigned>(init->version), static_cast<int>(proper),
           static_cast<int>(init->ignoreUnrecognized), currentStackSize());
   bool refused = false;
+  jint number = 0;
   for (jint i = 0; i < init->nOptions; ++i) {
     const char* option = init->options[i].optionString;
-    logLine("option %d %s", static_cast<int>(i),
-            option != nullptr ? escaped(option).c_str() : "\\null");
     const std::string text = option != nullptr ? option : "";
+    if (isHook(option)) {
+      logLine("hook %s", text.c_str());
+      void* hook = init->options[i].extraInfo;
+      if (text == "exit") exitHook = reinterpret_cast<ExitHook>(hook);
+      if (text == "vfprintf") vfprintfHook = reinterpret_cast<VfprintfHook>(hook);
+      continue;
+    }
+    logLine("option %d %s", static_cast<int>(number++),
+            option != nullptr ? escaped(option).c_str() : "\\null");
     for (const std::string& prefix : behaviour().refusedOptions) {
       if (!refused && text.compare(0, prefix.size(), prefix) == 0) {
         logLine("option refused %s", escaped(text).c_str());
@@ -1040,7 +1083,6 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     if (text.compare(0, sizeof kArchiveAtExit - 1, kArchiveAtExit) == 0) {
       archiveAtExit = text.substr(sizeof kArchiveAtExit - 1);
     }
-    if (text == "exit") exitHook = reinterpret_cast<ExitHook>(init->options[i].extraInfo);
   }
   if (!created) runActions(behaviour().createActions, "CreateJavaVM");
   const int result = created ? JNI_EEXIST : refused ? JNI_EINVAL : behaviour().createResult;
