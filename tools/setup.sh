@@ -10,6 +10,7 @@ if [ "${1:-}" != "--linux" ]; then
   packages+=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 xvfb clang libclang-rt-14-dev
+    x11-utils x11-apps openjfx
   )
 fi
 

@@ -23,7 +23,8 @@ from .display import Xvfb
 from .instance import block_files, block_name, channel_files, private_folder
 from .paths import (BUILD_DIR, JDK_HOME, SCREENSHOT_DIR, SOURCE_DIR, linux_build, win32_build,
                     win64_build)
-from .pictures import Picture, bmp_to_png, make_icon, read_bmp, write_pictures
+from .pictures import (Picture, bmp_to_png, make_icon, read_bmp, read_xwd, write_pictures,
+                       write_png)
 from .process import Result, make_app, run_linux, tree_state, wait_for
 from .session import Session, WineError, control
 from .texts import (app_ini, class_sources, log_field, read_lines, read_log, secondary_calls, text,
@@ -35,4 +36,4 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'SCREENSHOT_DIR', 'read_bmp', 'Picture', 'Session', 'control', 'text', 'app_ini',
            'read_lines', 'traced', 'wait_for', 'read_log', 'log_field', 'unescape_log',
            'secondary_calls', 'block_name', 'private_folder', 'block_files', 'channel_files', 'make_icon', 'Xvfb',
-           'write_pictures', 'JDK_HOME', 'class_sources']
+           'write_pictures', 'JDK_HOME', 'class_sources', 'read_xwd', 'write_png']

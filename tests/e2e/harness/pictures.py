@@ -61,9 +61,34 @@ def read_bmp(bmp):
     return Picture(width, height, rows)
 
 
+def read_xwd(path):
+    """The pixels of an xwd dump of a 24- or 32-bit true-colour screen (xwd -root)."""
+    data = Path(path).read_bytes()
+    header = struct.unpack_from('>25I', data, 0)
+    header_size, width, height, byte_order = header[0], header[4], header[5], header[7]
+    bits, stride, colours = header[11], header[12], header[19]
+    if bits not in (24, 32):
+        raise ValueError('%s: %d bits a pixel' % (path, bits))
+    offset, step = header_size + 12 * colours, bits // 8
+    red, blue = (2, 0) if byte_order == 0 else (step - 3, step - 1)
+    rows = []
+    for y in range(height):
+        row = data[offset + y * stride:offset + y * stride + width * step]
+        rgb = bytearray(width * 3)
+        rgb[0::3] = row[red::step]
+        rgb[1::3] = row[(red + blue) // 2::step]
+        rgb[2::3] = row[blue::step]
+        rows.append(bytes(rgb))
+    return Picture(width, height, rows)
+
+
 def bmp_to_png(bmp, png):
     """Converts an uncompressed 24- or 32-bit BMP into a PNG (pure Python)."""
-    picture = read_bmp(bmp)
+    write_png(read_bmp(bmp), png)
+
+
+def write_png(picture, png):
+    """Writes a Picture as a PNG (pure Python)."""
     width, height = picture.width, picture.height
     rows = [b'\x00' + row for row in picture.rows]
 

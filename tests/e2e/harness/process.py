@@ -67,9 +67,12 @@ def kill_group(process):
 
 def run_linux(exe, args=(), env=None, cwd=None, timeout=120):
     """Runs a Linux program with the given arguments; env entries are added to (None values
-    removed from) the current environment. A program that outlives timeout is killed and the
-    test fails."""
+    removed from) the current environment, which has no display unless env gives one (a failure
+    would otherwise wait for its desktop dialog). A program that outlives timeout is killed and
+    the test fails."""
     full_env = dict(os.environ)
+    full_env.pop('DISPLAY', None)
+    full_env.pop('WAYLAND_DISPLAY', None)
     for key, value in (env or {}).items():
         if value is None:
             full_env.pop(key, None)

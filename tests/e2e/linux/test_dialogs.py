@@ -5,6 +5,8 @@ real JVM prints is all, while the trace file shows the text the dialog would hol
 
 import os
 import pty
+import shutil
+import signal
 import select
 import subprocess
 import tempfile
@@ -12,7 +14,8 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD_DIR, make_app, run_linux, tree_state
+from harness import (BUILD_DIR, SCREENSHOT_DIR, Xvfb, make_app, read_xwd, run_linux, text,
+                     tree_state, wait_for, write_png)
 
 LAUNCHER = BUILD_DIR / 'launcher'
 JDK = Path('/usr/lib/jvm/java-17-openjdk-amd64')
@@ -139,6 +142,55 @@ class WithoutWindows(unittest.TestCase):
         text = [line[len('exception text: '):] for line in trace if line.startswith('exception text: ')]
         self.assertEqual(text, ['java.lang.IllegalStateException: Gr\u00fc\u00dfe aus main',
                                 '\tat Fails.main(Hello.java:6)'])
+
+
+    def test_a_failure_started_from_the_desktop_is_shown_there(self):
+        # Started from a desktop entry, nobody reads standard error: with a display, the text is
+        # also shown in a dialog of the first tool that is installed, here xmessage.
+        xmessage = shutil.which('xmessage')
+        if xmessage is None:
+            self.skipTest('xmessage (x11-utils) is not installed')
+        tools = self.root / 'tools'
+        tools.mkdir(exist_ok=True)
+        (tools / 'xmessage').symlink_to(xmessage)
+        exe = make_app(self.root / 'desktop', LAUNCHER, '[Java Runtime Environment]\n')
+        with Xvfb() as display:
+            process = subprocess.Popen([str(exe)], env=dict(os.environ, DISPLAY=display, PATH=str(tools)),
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                       stderr=subprocess.PIPE)
+            try:
+                def dialog():
+                    for stat in Path('/proc').glob('[0-9]*/stat'):
+                        try:
+                            fields = stat.read_text().rsplit(')', 1)[1].split()
+                            if int(fields[1]) == process.pid:
+                                return stat.parent
+                        except (OSError, ValueError, IndexError):
+                            pass
+                    return None
+                wait_for(lambda: dialog() is not None, 'the desktop dialog', timeout=30)
+                command = (dialog() / 'cmdline').read_bytes().split(b'\0')
+                self.assertEqual(command[-2].decode(), text('IDS_NO_MAIN_CLASS'))
+                wait_for(lambda: 'Error' in subprocess.run(['xwininfo', '-root', '-tree', '-display',
+                                                            display], capture_output=True, text=True).stdout,
+                         'the dialog window', timeout=30)
+                dump = self.root / 'desktop.xwd'
+                subprocess.run(['xwd', '-root', '-display', display, '-out', str(dump)], check=True,
+                               timeout=60)
+                picture = read_xwd(dump)
+                write_png(picture, SCREENSHOT_DIR / 'linux-desktop-error.png')
+                self.assertGreater(len(picture.colours()), 1)  # something was drawn
+                self.assertIsNone(process.poll())  # the launcher waits for the dialog
+                os.kill(int(dialog().name), signal.SIGTERM)
+                out, err = process.communicate(timeout=30)
+            finally:
+                if process.poll() is None:
+                    process.kill()
+                    process.communicate()
+        self.assertEqual((process.returncode, err.decode()), (255, text('IDS_NO_MAIN_CLASS') + '\n'))
+        # Without a display, standard error is all.
+        result = run_linux(exe, env={'PATH': str(tools)})
+        self.assertEqual((result.code, result.stderr), (255, text('IDS_NO_MAIN_CLASS') + '\n'))
 
 
 if __name__ == '__main__':
