@@ -21,7 +21,7 @@ class VmHostUnderWine(WineCase):
 
     def launch(self, behaviour='main=com/example/App\n', extra='', application='',
                main='com.example.App', classpath='lib\\app.jar', library=None, args=None,
-               cmdline=None, env=None, vm_kind='client'):
+               cmdline=None, env=None, vm_kind='client', lib=()):
         """Lays out a runtime holding library as bin\\<vm_kind>\\jvm.dll and an application that
         names it in "JRE Path", runs the application and returns (result, log events, app folder,
         runtime home)."""
@@ -33,6 +33,9 @@ class VmHostUnderWine(WineCase):
         ini = app_ini('JRE Path=%s\n%s\n' % (self.wine.winpath(home), extra), main=main,
                       classpath=classpath, sections=application)
         exe = make_app(root / 'app', LAUNCHER, ini)
+        for name in lib:
+            (exe.parent / 'lib' / name.replace('\\', '/')).parent.mkdir(parents=True, exist_ok=True)
+            (exe.parent / 'lib' / name.replace('\\', '/')).write_bytes(b'')
         config = root / 'double.cfg'
         config.write_text(behaviour)
         log = root / 'double.log'
@@ -140,6 +143,35 @@ class VmHostUnderWine(WineCase):
                 self.assertIn('CreateJavaVM result=%d' % code, events)
                 self.assertNotIn('DestroyJavaVM begin', events)
 
+    def test_the_vms_words_come_below_its_failure(self):
+        result, events, _, _ = self.launch(
+            behaviour='create-action=say Unrecognized option: --bogus\ncreate-action=say Error: a '
+                      'second line\ncreate=-1\n')
+        self.assertEqual(result.code, -1, result)
+        self.assertEqual(result.boxes, ['JNI exception: failed to create the Java VM\nReason: unknown.\n'
+                                        '\nUnrecognized option: --bogus\nError: a second line\n'])
+        self.assertIn('hook vfprintf', events)
+
+    def test_module_options_wildcards_and_the_programs_folder(self):
+        # A vendor's java command line, written as it stands; the program is started from a folder
+        # of its own, so only %QL_APP_HOME% finds its files.
+        result, events, app, _ = self.launch(
+            extra='Virtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED -p '
+                  '%QL_APP_HOME%\\mods --add-modules=a.b -Dhome=%QL_APP_HOME%',
+            classpath='%QL_APP_HOME%\\lib\\*;missing.jar',
+            env={}, args=None, lib=['b.jar', 'A.JAR', 'c.Jar', 'notes.txt', 'sub\\d.jar'])
+        self.assertEqual(result.code, 0, result)
+        home = self.wine.winpath(app)
+        options = [line.split(' ', 2)[2] for line in events if line.startswith('option ')]
+        self.assertEqual(options, [
+            ('-Djava.class.path=%s\\lib\\A.JAR;%s\\lib\\b.jar;%s\\lib\\c.Jar;missing.jar'
+             % (home, home, home)).replace('\\', '\\x5c'),
+            '--add-opens=java.base/java.lang=ALL-UNNAMED',
+            ('--module-path=%s\\mods' % home).replace('\\', '\\x5c'),
+            '--add-modules=a.b', ('-Dhome=%s' % home).replace('\\', '\\x5c')])
+        self.assertIn('environment QL_APP_HOME=%s\n' % home, self.last_trace)
+        self.assertIn('class path: missing.jar does not exist\n', self.last_trace)
+
     def test_vm_library_that_does_not_load(self):
         result, events, _, home = self.launch(library=DOUBLE_DIR / 'brokenjvm' / 'jvm.dll')
         self.assertEqual(result.code, -1, result)
@@ -191,7 +223,7 @@ class VmHostUnderWine(WineCase):
                 application='[Application]\nOutput File=%QLTEST_OUT%\\out.txt\n'
                             'Error File=%QLTEST_OUT%\\err.txt\n',
                 env={'QLTEST_OUT': self.wine.winpath(folder)})
-            self.assertEqual(result.code, 0, result)
+            self.assertEqual(result.code, 1, result)
             self.assertEqual(result.boxes, [])
             self.assertEqual((folder / 'out.txt').read_text(), 'hello out\n')
             err = (folder / 'err.txt').read_text()
@@ -225,7 +257,7 @@ class VmHostUnderWine(WineCase):
             ('main=com/example/App\nmain-action=exit -3\n', -3),
             ('main=com/example/App\nmain-action=thread 300 exit 9\n', 9),
             ('main=com/example/App\nmain-action=return\n', 0),
-            ('main=com/example/App\nmain-action=throw java/lang/Error x\n', 0),
+            ('main=com/example/App\nmain-action=throw java/lang/Error x\n', 1),
             ('main=com/example/App\ndetach-result=-2\n', -1),
         ]
         for behaviour, code in rows:
