@@ -124,8 +124,10 @@ class BadInput(unittest.TestCase):
         if (JDK / 'lib/server/libjvm.so').exists():
             row('-Xss16k on the real VM',
                 app_ini('JRE Path=%s\nVirtual Machine Parameters=-Xss16k\n' % JDK, main='Nope'), 255,
-                lambda err, home, out='': 'stack size specified is too small' in out and err.endswith(
-                    text('IDS_JNI_EXCEPTION_REASON') % (text('IDS_CREATE_VM_FAILED'), 'unknown')))
+                # The VM's own words come below the failure.
+                lambda err, home, out='': (text('IDS_JNI_EXCEPTION_REASON') % (
+                    text('IDS_CREATE_VM_FAILED'), 'unknown') + '\nThe Java thread stack size specified '
+                    'is too small') in err)
 
         for label, ini, expect_code, expect_err, kw in rows:
             with self.subTest(label):

@@ -135,7 +135,7 @@ class WithoutWindows(unittest.TestCase):
     def test_failure_check_only_prints_the_trace(self):
         exe, env, _ = self.app(main='Fails', extra='JRE Path=%s\n[Application]\nFailure Check=yes\n' % JDK)
         result = run_linux(exe, env=env, cwd=exe.parent, timeout=60)
-        self.assertEqual(result.code, 0, result)
+        self.assertEqual(result.code, 1, result)  # nobody could choose Ignore
         self.assertIn('Exception in thread "main" java.lang.IllegalStateException: Gr\u00fc\u00dfe aus main',
                       result.stderr)
         trace = (exe.parent / 'trace.txt').read_text(encoding='utf-8').splitlines()

@@ -319,7 +319,8 @@ class ExceptionDialog(DialogTheme):
                 runtime = self.runtime(root / 'rt', 'client')
                 exe, env = self.app(root, self.ini(runtime, setting), behaviour)
                 result = self.wine.run(exe, env=env, timeout=60)
-                self.assertEqual((result.code, result.boxes), (0, []))
+                # Nobody chose Ignore: the exception fails the start, as with java.
+                self.assertEqual((result.code, result.boxes), (1, []))
                 self.assertIn('describe java.lang.IllegalStateException: Gr\\xc3\\xbc\\xc3\\x9fe aus main',
                               self.log(root))
 
