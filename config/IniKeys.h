@@ -24,6 +24,7 @@ constexpr IniKey kFailureCheck{kApplication, "Failure Check"};
 constexpr IniKey kOverrideWorkingDir{kApplication, "Override WorkingDir"};
 constexpr IniKey kOutputFile{kApplication, "Output File"};
 constexpr IniKey kErrorFile{kApplication, "Error File"};
+constexpr IniKey kRestartExitCode{kApplication, "Restart Exit Code"};
 constexpr IniKey kMinimumVersion{kJre, "Minimum Version"};
 constexpr IniKey kMaximumVersion{kJre, "Maximum Version"};
 constexpr IniKey kPreferredVersions{kJre, "Preferred versions"};

@@ -4,6 +4,7 @@
 // The settings of the program INI file, as the launcher keeps them after reading, and where they
 // come from.
 
+#include <cstdint>
 #include <string>
 
 #include "config/JavaVersion.h"
@@ -33,12 +34,18 @@ struct LauncherConfig {
   bool sunFavored = true;
   std::string productName;
   std::string productCode;
+  // The per-user INI file's path where one applies (Windows NT, not a service; Linux's per-user
+  // folder); empty where none does. The file need not exist.
+  std::string userIniPath;
   StringArray preferredVersions;
   std::string jrePath;
   std::string libraryPath;
   std::string systemPath;
   bool failureCheck = false;
   bool overrideWorkingDir = false;
+  // "Restart Exit Code": the application's exit code that has the launcher start it again.
+  bool restartOnExitCode = false;
+  std::int32_t restartExitCode = 0;
 };
 
 }  // namespace config

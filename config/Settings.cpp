@@ -119,6 +119,25 @@ void applyVmProvider(const std::string& value, LauncherConfig& config) {
 
 bool isYes(const std::string& value) { return os::equalsIgnoringCase(value, "yes"); }
 
+bool parseExitCode(const std::string& value, std::int32_t& code) {
+  std::size_t at = value.find_first_not_of(" \t");
+  if (at == std::string::npos) return false;
+  const bool negative = value[at] == '-';
+  if (value[at] == '-' || value[at] == '+') ++at;
+  const std::size_t end = value.find_last_not_of(" \t") + 1;
+  if (at >= end) return false;
+  std::int64_t number = 0;
+  for (; at < end; ++at) {
+    if (value[at] < '0' || value[at] > '9') return false;
+    number = number * 10 + (value[at] - '0');
+    if (number > 2147483648ll) return false;
+  }
+  if (negative) number = -number;
+  if (number > 2147483647ll) return false;
+  code = static_cast<std::int32_t>(number);
+  return true;
+}
+
 bool readSettings(LauncherConfig& config) {
   const std::string& iniPath = config.iniPath;
   trace("INI file: %s", iniPath.c_str());
@@ -138,9 +157,12 @@ bool readSettings(LauncherConfig& config) {
 
   // A per-user INI that exists decides "JRE Path" alone, even when it lacks the key.
   std::string jrePathSource = iniPath;
+  config.userIniPath.clear();
   if (os::isWindowsNT() && !config.isService) {
-    const std::string userIni = getUserIniPath(config, false);
-    if (!userIni.empty() && os::fileExists(userIni)) jrePathSource = userIni;
+    config.userIniPath = getUserIniPath(config, false);
+    if (!config.userIniPath.empty() && os::fileExists(config.userIniPath)) {
+      jrePathSource = config.userIniPath;
+    }
   }
   trace("JRE Path read from: %s", jrePathSource.c_str());
   config.jrePath = readTraced(jrePathSource, ini::kJrePath);
@@ -161,6 +183,11 @@ bool readSettings(LauncherConfig& config) {
   }
 
   config.failureCheck = isYes(readTraced(iniPath, ini::kFailureCheck));
+  const std::string restart = readTraced(iniPath, ini::kRestartExitCode);
+  config.restartOnExitCode = parseExitCode(restart, config.restartExitCode);
+  if (!restart.empty() && !config.restartOnExitCode) {
+    trace("Restart Exit Code [%s] is not a number: no restart", restart.c_str());
+  }
   config.overrideWorkingDir = isYes(readTraced(iniPath, ini::kOverrideWorkingDir));
   config.systemPath = readTraced(iniPath, ini::kSystemPath);
   config.libraryPath = readTraced(iniPath, ini::kLibraryPath);

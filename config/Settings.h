@@ -47,6 +47,9 @@ JvmType parseJvmType(const std::string& value);
 void applyJvmSource(const std::string& value, LauncherConfig& config);
 void applyVmProvider(const std::string& value, LauncherConfig& config);
 bool isYes(const std::string& value);  // "Yes" in any case
+// A decimal exit code with an optional sign, blanks around it allowed; false for anything else
+// and for numbers beyond 32 bits.
+bool parseExitCode(const std::string& value, std::int32_t& code);
 // Product Name without the nine characters a folder name cannot hold.
 std::string folderSafeName(const std::string& name);
 

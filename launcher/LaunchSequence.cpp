@@ -1,10 +1,13 @@
 // The launcher's sequence: start-up (init), run, and the destruction that always follows.
 
+#include <cstdlib>
+
 #include "base/ErrorReport.h"
 #include "base/Trace.h"
 #include "config/Settings.h"
 #include "instance/SingleInstance.h"
 #include "launcher/Launcher.h"
+#include "launcher/Restart.h"
 #include "launcher/WorkingDirectory.h"
 #include "os/Process.h"
 #include "runtime/JreNotFoundDialog.h"
@@ -107,6 +110,7 @@ std::int32_t Launcher::run() {
   if (splash && !splashFirst) splash::showSplash(config_, vm_.jvmDllPath, splash_);
   if (!vm::buildVmOptions(config_, vm_)) return -1;
 
+  if (config_.restartOnExitCode) vm_.applicationExiting = vm::ExitHook{applicationExiting, this};
   const std::uint32_t vmResult = vm::runVmThread(config_, arguments_, vm_);
   trace("VM thread ended with %u", static_cast<unsigned>(vmResult));
   if (vmResult == 0 && vm_.uncaughtException) {
@@ -116,6 +120,23 @@ std::int32_t Launcher::run() {
   if (vmResult == 0) return 0;
   splash::closeNativeSplash(splash_);
   return -1;
+}
+
+bool Launcher::restartWanted(std::int32_t code) const {
+  return config_.restartOnExitCode && vm_.mainCalled && code == config_.restartExitCode;
+}
+
+void Launcher::applicationExiting(void* context, std::int32_t code) {
+  Launcher& launcher = *static_cast<Launcher*>(context);
+  if (!launcher.restartWanted(code)) return;
+  // What the destruction would release and still can while the VM goes: single instance first of
+  // all, so that the new process becomes the first instance.
+  splash::closeSplashWindow(launcher.splash_);
+  if (launcher.singleInstance_.enabled) instance::stopSingleInstance(launcher.singleInstance_);
+  splash::closeNativeSplash(launcher.splash_);
+  if (!restartProgram(launcher.config_.programPath, code)) return;
+  trace("exit code: 0");
+  std::exit(0);
 }
 
 }  // namespace launcher

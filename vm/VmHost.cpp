@@ -115,6 +115,16 @@ void reportCreationFailure(jint result) {
                   (said.empty() ? "" : "\n" + said));
 }
 
+// The VM state whose "exit" hook the VM calls; the hook carries no context of its own.
+std::atomic<VmState*> exitingVm{nullptr};
+
+void JNICALL onVmExit(jint code) {
+  VmState* state = exitingVm.load();
+  if (state == nullptr) return;
+  if (state->classDataSharing.exitHook != nullptr) state->classDataSharing.exitHook(code);
+  state->applicationExiting(static_cast<std::int32_t>(code));
+}
+
 // Some failures of the VM's initialisation (a main module that is not there, for one) end the
 // process from inside JNI_CreateJavaVM, without a result and past the "exit" hook; the VM calls
 // its "abort" hook on that way out, which then says why. Set while JNI_CreateJavaVM runs.
@@ -143,13 +153,17 @@ jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
   hooks[1].optionString = const_cast<char*>("abort");
   hooks[1].extraInfo = reinterpret_cast<void*>(onVmAbort);
   options.insert(options.begin(), hooks, hooks + 2);
-  // Tells a start that records a class-data archive when System.exit ends the process.
-  if (state.classDataSharing.exitHook != nullptr) {
+  // Tells a start that records a class-data archive, and the launcher, when System.exit ends the
+  // process.
+  if (state.classDataSharing.exitHook != nullptr || state.applicationExiting.function != nullptr) {
+    exitingVm.store(&state);
     JavaVMOption hook;
     hook.optionString = const_cast<char*>("exit");
-    hook.extraInfo = reinterpret_cast<void*>(state.classDataSharing.exitHook);
+    hook.extraInfo = reinterpret_cast<void*>(onVmExit);
     options.push_back(hook);
-    trace("VM option: exit (hook that keeps the class-data recording)");
+    trace("VM option: exit (hook%s%s)",
+          state.classDataSharing.exitHook != nullptr ? " that keeps the class-data recording" : "",
+          state.applicationExiting.function != nullptr ? ", and the launcher's" : "");
   }
   JavaVMInitArgs args;
   args.version = JNI_VERSION_1_2;
@@ -269,6 +283,7 @@ bool callMain(const VmThreadContext& context) {
   }
 
   context.vm.mainStarting();
+  context.vm.mainCalled = true;
   if (launch != nullptr) {
     trace("calling javafx.application.Application.launch for %s with %u arguments",
           mainClass.c_str(), static_cast<unsigned>(context.arguments.size()));

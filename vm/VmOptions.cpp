@@ -87,6 +87,25 @@ std::string resolveClassPath(const std::string& classPath) {
   return wildcards ? joined : classPath;
 }
 
+// The options of one INI file's "Virtual Machine Parameters", in order.
+void addVmParameters(VmState& vm, const std::string& parameters, const std::string& iniFile) {
+  if (parameters.empty()) return;
+  StringArray tokens;
+  for (const std::string& token : splitVmParameters(parameters)) {
+    tokens.push_back(processToken(vm, token));
+  }
+  const StringArray joined = joinModuleOptions(tokens);
+  if (joined.size() != tokens.size()) {
+    trace("VM parameters: %u module options joined with their values",
+          static_cast<unsigned>(tokens.size() - joined.size()));
+  }
+  trace("VM parameters of %s: %u options", iniFile.c_str(), static_cast<unsigned>(joined.size()));
+  for (const std::string& option : joined) {
+    vm.options.push_back(expanded(option));
+    trace("  %s", vm.options.back().c_str());
+  }
+}
+
 }  // namespace
 
 void prepareEnvironment(const config::LauncherConfig& config, VmState& vm) {
@@ -96,6 +115,8 @@ void prepareEnvironment(const config::LauncherConfig& config, VmState& vm) {
   // The program's folder, for the settings that name files of the application: the current
   // folder is the user's own unless "Override WorkingDir" moves it.
   setTraced("QL_APP_HOME", stripPathComponents(config.programPath, 1));
+  // Where the application may keep the user's own settings, VM options among them.
+  if (!config.userIniPath.empty()) setTraced("QL_USER_INI", config.userIniPath);
 
   bool inheritedEndsWithSeparator = false;
   const std::string inherited = inheritedPathReference(inheritedEndsWithSeparator);
@@ -124,19 +145,20 @@ bool buildVmOptions(const config::LauncherConfig& config, VmState& vm) {
   // As the java launcher's -m names it: the boot layer resolves the module, or creation fails.
   if (!config.mainModule.empty()) vm.options.push_back("-Djdk.module.main=" + config.mainModule);
 
+  // The program INI's parameters, then the user's own: an option given twice counts as its last
+  // mention, so the user's wins.
   const std::string vmParameters =
       config::readSetting(iniPath, config::ini::kVirtualMachineParameters);
-  StringArray tokens;
-  for (const std::string& token : splitVmParameters(vmParameters)) {
-    tokens.push_back(processToken(vm, token));
+  addVmParameters(vm, vmParameters, iniPath);
+  std::string userParameters;
+  if (!config.userIniPath.empty() && os::fileExists(config.userIniPath)) {
+    userParameters =
+        config::readSetting(config.userIniPath, config::ini::kVirtualMachineParameters);
+    addVmParameters(vm, userParameters, config.userIniPath);
   }
-  const StringArray joined = joinModuleOptions(tokens);
-  if (joined.size() != tokens.size()) {
-    trace("VM parameters: %u module options joined with their values",
-          static_cast<unsigned>(tokens.size() - joined.size()));
-  }
-  for (const std::string& option : joined) vm.options.push_back(expanded(option));
-  addClassDataSharingOptions(config, vm, vmParameters);
+  addClassDataSharingOptions(config, vm,
+                             userParameters.empty() ? vmParameters
+                                                    : vmParameters + "\n" + userParameters);
 
   if (base::traceEnabled()) {
     for (const std::string& option : vm.options) trace("VM option: %s", option.c_str());

@@ -30,6 +30,15 @@ struct Hook {
   }
 };
 
+// The same for the moment the application ends the process with System.exit, with its code.
+struct ExitHook {
+  void (*function)(void* context, std::int32_t code) = nullptr;
+  void* context = nullptr;
+  void operator()(std::int32_t code) const {
+    if (function != nullptr) function(context, code);
+  }
+};
+
 struct VmState {
   std::string jvmDllPath;  // the chosen runtime's VM library; empty: none chosen yet
   CreateJavaVMFunction createJavaVM = nullptr;
@@ -51,10 +60,14 @@ struct VmState {
 
   Hook mainStarting;  // just before main is called: second starts may be served from now on
   Hook mainThrew;     // main ended with an exception, now printed; before the exception dialog
+  // System.exit ends the process: on one of the VM's threads, after the class-data recording is
+  // kept, before the process goes. It may end the process itself.
+  ExitHook applicationExiting;
 
   // Written by the VM thread, read by the first thread once it has ended (mainClass also by the
   // request threads of single instance, which start only after mainStarting).
   std::string mainClass;           // the class whose main was called, slash form
+  bool mainCalled = false;         // the application ran, however it ended
   bool uncaughtException = false;  // main ended with one and nobody chose "Ignore"
 };
 

@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "os/Process.h"
 #include "os/posix/Handles.h"
@@ -15,14 +18,62 @@
 namespace os {
 
 namespace {
+std::string programArgument;  // argv[0], as the program was named
 StringArray processArguments;
+StringArray startEnvironment;
+std::string startFolder;
+}  // namespace
+
+void initializeFirstThread() {
+  startEnvironment.clear();
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    startEnvironment.emplace_back(*entry);
+  }
+  startFolder = currentDirectory();
 }
 
-void initializeFirstThread() {}
+bool startProgramAgain(const std::string& programPath, const char* name, const std::string& value) {
+  const std::string prefix = std::string(name) + "=";
+  StringArray environment;
+  for (const std::string& entry : startEnvironment) {
+    if (entry.compare(0, prefix.size(), prefix) != 0) environment.push_back(entry);
+  }
+  environment.push_back(prefix + value);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(&entry[0]);
+  envp.push_back(nullptr);
+  std::string first = programArgument.empty() ? programPath : programArgument;
+  std::vector<char*> argv{&first[0]};
+  StringArray arguments = processArguments;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  if (!startFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, startFolder.c_str());
+  // The calling thread may be one of the VM's, with signals blocked or handled its own way: the
+  // new program starts as a program started from a shell does.
+  sigset_t none;
+  sigset_t all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t child = 0;
+  const int result =
+      posix_spawn(&child, programPath.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return result == 0;
+}
 
 void hardenLibrarySearch() {}
 
 void setProcessArguments(int argc, char** argv) {
+  programArgument = argc > 0 && argv[0] != nullptr ? argv[0] : "";
   processArguments.clear();
   for (int i = 1; i < argc; ++i) processArguments.emplace_back(argv[i]);
 }

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
+#include <string>
 
 #include "os/CommandLine.h"
 #include "os/Process.h"
@@ -8,10 +10,84 @@
 
 namespace os {
 
+namespace {
+
+// The environment block (each "NAME=value" closed by a zero, a zero after the last) and the current
+// folder the process began with.
+std::wstring startEnvironment;
+std::wstring startFolder;
+
+std::wstring wide(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring result(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &result[0], length);
+  result.resize(static_cast<std::size_t>(length) - 1);
+  return result;
+}
+
+std::wstring widePath(HMODULE module) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
 void initializeFirstThread() {
   SetThreadLocale(GetSystemDefaultLCID());
   // Gives this thread a message queue, so that thread messages posted to it are kept.
   DefWindowProcA(nullptr, 0, 0, 0);
+
+  startEnvironment.clear();
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    const wchar_t* end = block;
+    while (*end != L'\0') end += wcslen(end) + 1;
+    startEnvironment.assign(block, static_cast<std::size_t>(end - block));
+    FreeEnvironmentStringsW(block);
+  }
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  startFolder.assign(needed, L'\0');
+  startFolder.resize(needed != 0 ? GetCurrentDirectoryW(needed, &startFolder[0]) : 0);
+}
+
+bool startProgramAgain(const std::string&, const char* name, const std::string& value) {
+  const std::wstring program = widePath(nullptr);
+  const std::wstring variable = wide(name);
+  // The block without the variable (names ignore case), then the variable, then the closing zero.
+  std::wstring environment;
+  for (std::size_t at = 0; at < startEnvironment.size();) {
+    const std::size_t end = startEnvironment.find(L'\0', at);
+    const std::wstring entry = startEnvironment.substr(at, end - at);
+    const bool same = entry.size() > variable.size() && entry[variable.size()] == L'=' &&
+                      CompareStringOrdinal(entry.c_str(), static_cast<int>(variable.size()),
+                                           variable.c_str(), static_cast<int>(variable.size()),
+                                           TRUE) == CSTR_EQUAL;
+    if (!same) environment += entry + L'\0';
+    at = end + 1;
+  }
+  environment += variable + L'=' + wide(value) + L'\0';
+  environment += L'\0';
+  std::wstring commandLine = GetCommandLineW();
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (program.empty() ||
+      !CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, &environment[0],
+                      startFolder.empty() ? nullptr : startFolder.c_str(), &startup, &started)) {
+    return false;
+  }
+  const UniqueHandle process(started.hProcess);
+  const UniqueHandle thread(started.hThread);
+  return true;
 }
 
 void hardenLibrarySearch() { SetDllDirectoryA(""); }
