@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 namespace vm {
 
@@ -16,11 +17,13 @@ struct Kept {
   // The VM's own threads may speak while the creating thread does; whoever finds the buffer taken
   // passes its message on without keeping it rather than wait.
   std::atomic_flag busy = ATOMIC_FLAG_INIT;
-  char text[kKeptBytes];
   std::size_t length = 0;
 };
 
 Kept kept;
+// Asked for when keeping starts: a buffer among the globals would take its room in the
+// executable's data, as the Windows builds place every global there. Kept for the process.
+char* keptText = nullptr;
 
 void keep(const char* piece, std::size_t bytes) {
   if (bytes >= kKeptBytes) {
@@ -29,10 +32,10 @@ void keep(const char* piece, std::size_t bytes) {
   }
   if (kept.length + bytes > kKeptBytes) {
     const std::size_t drop = kept.length + bytes - kKeptBytes;
-    std::memmove(kept.text, kept.text + drop, kept.length - drop);
+    std::memmove(keptText, keptText + drop, kept.length - drop);
     kept.length -= drop;
   }
-  std::memcpy(kept.text + kept.length, piece, bytes);
+  std::memcpy(keptText + kept.length, piece, bytes);
   kept.length += bytes;
 }
 
@@ -42,7 +45,7 @@ jint JNICALL vmMessageHook(FILE* stream, const char* format, va_list args) {
   va_list again;
   va_copy(again, args);
   const int written = std::vfprintf(stream, format, args);
-  if (kept.keeping.load() && !kept.busy.test_and_set()) {
+  if (kept.keeping.load() && keptText != nullptr && !kept.busy.test_and_set()) {
     char piece[1024];
     const int length = std::vsnprintf(piece, sizeof piece, format, again);
     if (length > 0) {
@@ -58,6 +61,7 @@ jint JNICALL vmMessageHook(FILE* stream, const char* format, va_list args) {
 void startKeepingVmMessages() {
   while (kept.busy.test_and_set()) {
   }
+  if (keptText == nullptr) keptText = new (std::nothrow) char[kKeptBytes];
   kept.length = 0;
   kept.busy.clear();
   kept.keeping.store(true);
@@ -68,7 +72,7 @@ void stopKeepingVmMessages() { kept.keeping.store(false); }
 std::string keptVmMessages(std::size_t maxLines) {
   while (kept.busy.test_and_set()) {
   }
-  const std::string text(kept.text, kept.length);
+  const std::string text(keptText != nullptr ? keptText : "", kept.length);
   kept.busy.clear();
   return lastLines(text, maxLines);
 }
