@@ -250,8 +250,9 @@ class VmHostWithRealJvm(unittest.TestCase):
                        extra='Virtual Machine Parameters=-Xmx64m -XX:+NoSuchOptionAtAll')
         result = self.run_app(exe)
         self.assertEqual(result.code, 255, result)
-        match = re.search(r'JNI exception: failed to create the Java VM\nReason: (.*)\.\n',
-                          result.stderr)
+        # The VM's own words come below the failure, as it printed them.
+        match = re.search(r'JNI exception: failed to create the Java VM\nReason: (.*)\.\n\n'
+                          r"Unrecognized VM option 'NoSuchOptionAtAll'\n", result.stderr)
         self.assertIsNotNone(match, result.stderr)
         self.assertIn(match.group(1), ['unknown', 'invalid arguments'])
         self.assertNotIn('argc=', result.stdout)
