@@ -34,13 +34,13 @@ fi
 [ "${1:-}" != "--linux" ] || exit 0
 
 # The i386 emulation: tools/i386-emulation/run, registered for 32-bit x86 programs under the name
-# ql-i386, with its preload beside it. The entry is opened when registered ("F"), so it is made
-# anew whenever the installed files change.
+# ql-i386, with its preload beside it and named in root/etc/ld.so.preload. The entry is opened when
+# registered ("F"), so it is made anew whenever the installed files change.
 emulation=/usr/local/lib/ql-launcher/i386
 binfmt=/proc/sys/fs/binfmt_misc
 if ! cmp -s tools/i386-emulation/run "$emulation/run" ||
    ! cmp -s tools/i386-emulation/noreplace.c "$emulation/noreplace.c" ||
-   [ ! -f "$emulation/noreplace.so" ]; then
+   [ ! -f "$emulation/noreplace.so" ] || [ ! -f "$emulation/root/etc/ld.so.preload" ]; then
   echo "setup: installing the i386 emulation into $emulation"
   $sudo mkdir -p "$emulation"
   built="$(mktemp)"
@@ -49,6 +49,8 @@ if ! cmp -s tools/i386-emulation/run "$emulation/run" ||
   rm -f "$built"
   $sudo install -m 644 tools/i386-emulation/noreplace.c "$emulation/noreplace.c"
   $sudo install -m 755 tools/i386-emulation/run "$emulation/run"
+  $sudo mkdir -p "$emulation/root/etc"
+  echo "$emulation/noreplace.so" | $sudo tee "$emulation/root/etc/ld.so.preload" >/dev/null
   [ ! -e "$binfmt/ql-i386" ] || echo -1 | $sudo tee "$binfmt/ql-i386" >/dev/null
 fi
 [ -e "$binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$binfmt"

@@ -1,4 +1,4 @@
-/* Preloaded into 32-bit programs that run under qemu-i386 (see run beside this file).
+/* Preloaded into the 32-bit programs that run under qemu-i386 (see run beside this file).
 
    Wine's 32-bit loader reserves the address space at start-up with mmap(MAP_FIXED_NOREPLACE)
    over halves of each range, down to 64 KiB. The kernel fails such a mapping where the range is
