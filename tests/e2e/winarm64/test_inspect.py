@@ -1,10 +1,7 @@
-"""The Windows ARM64 executables as files, since nothing runs them on this machine: launcher.exe
-gets the inspection of the x86 builds (windows/test_pe_inspect.py: a GUI program of machine 0xAA64,
-system DLLs only, the string table, icons and manifest) and the byte-for-byte checks of a branded
-copy (windows/test_branding.py, the Linux-built tool on every variant); brand.exe is an ARM64
-console program that needs only system DLLs."""
+"""The ARM64 executables as files: launcher.exe gets the x86 builds' inspection and the byte checks of
+its branded copies (windows/test_pe_inspect.py, test_branding.py); brand.exe is an ARM64 console program."""
 
-import shutil
+import contextlib
 import subprocess
 import sys
 import tempfile
@@ -17,45 +14,36 @@ sys.path.insert(0, str(SOURCE_DIR / 'tests' / 'e2e' / 'windows'))
 import test_branding as branding  # noqa: E402
 import test_pe_inspect as pe_inspect  # noqa: E402
 
-ARM64_BUILD = SOURCE_DIR / 'build' / 'winarm64'
-branding.LAUNCHERS['arm64'] = ARM64_BUILD / 'launcher.exe'
+BUILD = branding.LAUNCHERS['arm64'] = SOURCE_DIR / 'build' / 'winarm64' / 'launcher.exe'
 
 
 class Arm64Executables(pe_inspect.ExecutableInspection):
-    TARGETS = [('arm64', ARM64_BUILD / 'launcher.exe', 0x20B, 0xAA64)]
-    # Zig's LLVM C++ library is prebuilt with exceptions: its string code brings the unwinder, the
-    # demangler and a formatter of its own (about 100 KiB that the GNU builds leave out).
-    BUDGETS = {'arm64': 320 * 1024}
+    TARGETS = [('arm64', BUILD, 0x20B, 0xAA64)]
+    BUDGETS = {'arm64': 320 * 1024}  # Zig's prebuilt C++ library adds its exception support (~100 KiB)
 
     def test_brand_tool_is_an_arm64_console_program(self):
-        pe = pe_inspect.PeFile(ARM64_BUILD / 'brand.exe')
-        self.assertEqual((pe.machine, pe.magic, pe.subsystem), (0xAA64, 0x20B, 3))
-        self.assertEqual([d for d in pe.imported_dlls() if d.lower() not in pe_inspect.SYSTEM_DLLS], [])
+        pe = pe_inspect.PeFile(BUILD.with_name('brand.exe'))
+        foreign = [d for d in pe.imported_dlls() if d.lower() not in pe_inspect.SYSTEM_DLLS]
+        self.assertEqual((pe.machine, pe.magic, pe.subsystem, foreign), (0xAA64, 0x20B, 3, []))
 
 
 class Arm64Branding(branding.Branding):
-    """The branding tests that read files only, on the ARM64 launcher (see load_tests)."""
+    wine = contextlib.nullcontext()  # what the inherited tearDownClass ends
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = Path(tempfile.mkdtemp(prefix='arm64-branding-'))
-        cls.icon = cls.folder / 'acme.ico'
-        make_icon(cls.icon, branding.ICON_IMAGES)
-        cls.exes = {}
-        for name, variant in branding.VARIANTS.items():
-            exe = cls.exes['arm64', name] = cls.folder / (name + '.exe')
-            subprocess.run([str(linux_build() / 'brand')] + [o.format(icon=cls.icon) for o in variant['options']]
-                           + [str(branding.LAUNCHERS['arm64']), str(exe)], check=True, timeout=60)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
+        cls.scratch = tempfile.TemporaryDirectory(prefix='arm64-branding-')
+        cls.folder = Path(cls.scratch.name)
+        make_icon(cls.folder / 'acme.ico', branding.ICON_IMAGES)
+        cls.exes = {('arm64', name): cls.folder / (name + '.exe') for name in branding.VARIANTS}
+        for (_, name), exe in cls.exes.items():
+            options = [o.format(icon=cls.folder / 'acme.ico') for o in branding.VARIANTS[name]['options']]
+            subprocess.run([str(linux_build() / 'brand')] + options + [str(BUILD), str(exe)], check=True, timeout=60)
 
 
-def load_tests(loader, tests, pattern):
-    suite = loader.loadTestsFromTestCase(Arm64Executables)
-    suite.addTest(Arm64Branding('test_pe_structure_and_every_other_byte'))
-    return suite
+def load_tests(loader, tests, pattern):  # of the branding tests, the one that reads files only
+    return unittest.TestSuite([loader.loadTestsFromTestCase(Arm64Executables),
+                               Arm64Branding('test_pe_structure_and_every_other_byte')])
 
 
 if __name__ == '__main__':
