@@ -43,6 +43,7 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 
 namespace std {
 
+#if defined(__GLIBCXX__)
 void __throw_bad_exception() { endProcess(); }
 void __throw_bad_alloc() { endProcess(); }
 void __throw_bad_array_new_length() { endProcess(); }
@@ -60,6 +61,10 @@ void __throw_overflow_error(const char*) { endProcess(); }
 void __throw_underflow_error(const char*) { endProcess(); }
 void __throw_system_error(int) { endProcess(); }
 void __throw_bad_function_call() { endProcess(); }
+#elif defined(_LIBCPP_VERSION)
+// LLVM's library (the ARM64 build) sends every throw helper here when exceptions are off.
+void __libcpp_verbose_abort(const char*, ...) { endProcess(); }
+#endif
 
 // The strings are instantiated here: the library's own prebuilt ones are linked whole, with
 // exception handling of their own.
@@ -71,6 +76,8 @@ template class basic_string<wchar_t>;
 extern "C" void __cxa_pure_virtual() { endProcess(); }
 
 // The handler std::terminate would call: the library's prints a demangled name first.
+#if defined(__GLIBCXX__)
 namespace __cxxabiv1 {
 std::terminate_handler __terminate_handler = endProcess;
 }  // namespace __cxxabiv1
+#endif
