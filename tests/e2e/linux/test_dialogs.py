@@ -147,51 +147,35 @@ class WithoutWindows(unittest.TestCase):
     def test_a_failure_started_from_the_desktop_is_shown_there(self):
         # Started from a desktop entry, nobody reads standard error: with a display, the text is
         # also shown in a dialog of the first tool that is installed, here xmessage.
-        xmessage = shutil.which('xmessage')
-        if xmessage is None:
+        if shutil.which('xmessage') is None:
             self.skipTest('xmessage (x11-utils) is not installed')
         tools = self.root / 'tools'
         tools.mkdir(exist_ok=True)
-        (tools / 'xmessage').symlink_to(xmessage)
+        (tools / 'xmessage').symlink_to(shutil.which('xmessage'))
         exe = make_app(self.root / 'desktop', LAUNCHER, '[Java Runtime Environment]\n')
         with Xvfb() as display:
             process = subprocess.Popen([str(exe)], env=dict(os.environ, DISPLAY=display, PATH=str(tools)),
-                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                       stderr=subprocess.PIPE)
-            try:
-                def dialog():
-                    for stat in Path('/proc').glob('[0-9]*/stat'):
-                        try:
-                            fields = stat.read_text().rsplit(')', 1)[1].split()
-                            if int(fields[1]) == process.pid:
-                                return stat.parent
-                        except (OSError, ValueError, IndexError):
-                            pass
-                    return None
-                wait_for(lambda: dialog() is not None, 'the desktop dialog', timeout=30)
-                command = (dialog() / 'cmdline').read_bytes().split(b'\0')
-                self.assertEqual(command[-2].decode(), text('IDS_NO_MAIN_CLASS'))
-                wait_for(lambda: 'Error' in subprocess.run(['xwininfo', '-root', '-tree', '-display',
-                                                            display], capture_output=True, text=True).stdout,
-                         'the dialog window', timeout=30)
-                dump = self.root / 'desktop.xwd'
-                subprocess.run(['xwd', '-root', '-display', display, '-out', str(dump)], check=True,
-                               timeout=60)
-                picture = read_xwd(dump)
-                write_png(picture, SCREENSHOT_DIR / 'linux-desktop-error.png')
-                self.assertGreater(len(picture.colours()), 1)  # something was drawn
-                self.assertIsNone(process.poll())  # the launcher waits for the dialog
-                os.kill(int(dialog().name), signal.SIGTERM)
-                out, err = process.communicate(timeout=30)
-            finally:
-                if process.poll() is None:
-                    process.kill()
-                    process.communicate()
+                                       stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            children = Path('/proc/%d/task/%d/children' % (process.pid, process.pid))
+            wait_for(lambda: children.read_text().strip(), 'the desktop dialog', timeout=30)
+            dialog = Path('/proc') / children.read_text().split()[0]
+            self.assertEqual((dialog / 'cmdline').read_bytes().split(b'\0')[-2].decode(),
+                             text('IDS_NO_MAIN_CLASS'))
+            wait_for(lambda: 'Error' in subprocess.run(['xwininfo', '-root', '-tree', '-display', display],
+                                                       capture_output=True, text=True).stdout,
+                     'the dialog window', timeout=30)
+            subprocess.run(['xwd', '-root', '-display', display, '-out', str(self.root / 'shot.xwd')],
+                           check=True, timeout=60)
+            picture = read_xwd(self.root / 'shot.xwd')
+            write_png(picture, SCREENSHOT_DIR / 'linux-desktop-error.png')
+            self.assertGreater(len(picture.colours()), 1)
+            self.assertIsNone(process.poll())  # the launcher waits for the dialog
+            os.kill(int(dialog.name), signal.SIGTERM)
+            _, err = process.communicate(timeout=30)
         self.assertEqual((process.returncode, err.decode()), (255, text('IDS_NO_MAIN_CLASS') + '\n'))
         # Without a display, standard error is all.
         result = run_linux(exe, env={'PATH': str(tools)})
         self.assertEqual((result.code, result.stderr), (255, text('IDS_NO_MAIN_CLASS') + '\n'))
-
 
 if __name__ == '__main__':
     unittest.main(verbosity=2)
