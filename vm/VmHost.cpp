@@ -105,13 +105,11 @@ jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
     options[i].optionString = const_cast<char*>(state.options[i].c_str());
     options[i].extraInfo = nullptr;
   }
-  // Tells a start that records a class-data archive when System.exit ends the process.
+  // Tell the class-data archives when System.exit or the VM itself ends the process.
   if (state.classDataSharing.exitHook != nullptr) {
-    JavaVMOption hook;
-    hook.optionString = const_cast<char*>("exit");
-    hook.extraInfo = reinterpret_cast<void*>(state.classDataSharing.exitHook);
-    options.push_back(hook);
-    trace("VM option: exit (hook that keeps the class-data recording)");
+    options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(state.classDataSharing.exitHook)});
+    options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(state.classDataSharing.abortHook)});
+    trace("VM option: exit, abort (hooks that finish the class-data archive)");
   }
   JavaVMInitArgs args;
   args.version = JNI_VERSION_1_2;
@@ -218,6 +216,7 @@ bool callMain(const VmThreadContext& context) {
 // Runs main; false when it could not be called or the thread did not leave the VM cleanly.
 bool runMainClass(const VmThreadContext& context) {
   const bool mainCalled = callMain(context);
+  classDataMainReturned(context.vm);
   // The VM thread never ends attached to the VM.
   const jint detached = context.vm.javaVM.load()->DetachCurrentThread();
   trace("VM thread detached: %d", static_cast<int>(detached));
@@ -228,6 +227,7 @@ unsigned long vmThreadMain(void* parameter) {
   if (parameter == nullptr) return 1;
   const VmThreadContext& context = *static_cast<const VmThreadContext*>(parameter);
   if (!createVm(context.vm)) return 1;
+  watchClassDataRecording(context.vm.jniEnv, context.vm);
   return runMainClass(context) ? 0 : 1;
 }
 
@@ -285,7 +285,7 @@ std::uint32_t runVmThread(const config::LauncherConfig& config, const StringArra
     trace("VM thread not started; running on the first thread");
     result = static_cast<std::uint32_t>(vmThreadMain(&context));
   }
-  vm.classDataSharing.runSucceeded = result == 0;
+  classDataRunEnded(vm, result == 0);
   return result;
 }
 
