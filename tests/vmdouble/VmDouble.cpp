@@ -23,9 +23,14 @@
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
 //
-// Like a VM given -XX:ArchiveClassesAtExit=PATH, the double writes a small read-only file with the
-// dynamic archive's magic number there when it ends (after DestroyJavaVM has waited, or on exit
-// before the process goes), and it calls the "exit" option's hook on exit as a VM does.
+// Like a VM given -XX:ArchiveClassesAtExit=PATH (or -XX:AOTCacheOutput=PATH, with its notes in
+// PATH.config from the start on), the double writes a small read-only file with the dynamic
+// archive's (or the cache's) magic number there when it ends (after DestroyJavaVM has waited, or
+// on exit before the process goes), and it calls the "exit" option's hook on exit as a VM does.
+// With archive-fails=1, or when the file cannot be made, the write fails as on a full disk, and
+// the double ends the process with 1 after calling the "abort" hook, as HotSpot does. System.exit
+// goes through Shutdown.halt0, which the launcher may take over with RegisterNatives, and the
+// exported JVM_Halt. The action "crash" ends the process as a fatal error does (abort hook, 134).
 //
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
@@ -168,6 +173,7 @@ struct Behaviour {
   int detachResult = 0;
   std::vector<std::string> hiddenClasses;
   std::vector<std::string> refusedOptions;
+  bool archiveFails = false;
 };
 
 Behaviour& behaviour() {
@@ -204,6 +210,7 @@ Behaviour& behaviour() {
     else if (key == "detach-result") instance.detachResult = number;
     else if (key == "hide-class") instance.hiddenClasses.push_back(value);
     else if (key == "refuse-option") instance.refusedOptions.push_back(value);
+    else if (key == "archive-fails") instance.archiveFails = number != 0;
     else logLine("config unknown %s", escaped(text).c_str());
   }
   std::fclose(file);
@@ -299,7 +306,7 @@ bool knownClass(const std::string& name) {
   static const char* const builtIn[] = {
       "java/lang/String",  "java/lang/System",     "java/lang/Object",
       "java/lang/Throwable", "java/io/FileOutputStream", "java/io/PrintStream",
-      "java/io/OutputStream", "java/io/ByteArrayOutputStream"};
+      "java/io/OutputStream", "java/io/ByteArrayOutputStream", "java/lang/Shutdown"};
   if (contains(behaviour().hiddenClasses, name)) return false;
   for (const char* entry : builtIn) {
     if (name == entry) return true;
@@ -396,29 +403,49 @@ void joinAppThreads() {
   }
 }
 
-std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
+extern JNIEnv_ theEnv;
+std::string archiveAtExit;  // -XX:ArchiveClassesAtExit or -XX:AOTCacheOutput
+bool aotCache = false;     // the second
 using ExitHook = void(JNICALL*)(jint);
-ExitHook exitHook = nullptr;  // the "exit" option's
+using AbortHook = void(JNICALL*)();
+ExitHook exitHook = nullptr;    // the "exit" option's
+AbortHook abortHook = nullptr;  // the "abort" option's
+using HaltNative = void(JNICALL*)(JNIEnv*, jclass, jint);
+HaltNative haltNative = nullptr;  // Shutdown.halt0 as registered by the launcher
+
+[[noreturn]] void abortVm(int code) {
+  if (abortHook != nullptr) {
+    logLine("abort hook");
+    abortHook();
+  }
+  endProcess(code);
+}
 
 // What a VM's dump leaves: the header, written last, then (here) a little more.
 void writeArchiveAtExit() {
   if (archiveAtExit.empty()) return;
-  std::remove(archiveAtExit.c_str());
-  std::string bytes("\xa8\xab\x0b\xf0", 4);
+  const std::string path = archiveAtExit;
+  archiveAtExit.clear();
+  std::remove(path.c_str());
+  std::string bytes(aotCache ? "\xa2\xab\x0b\xf0" : "\xa8\xab\x0b\xf0", 4);
   bytes.resize(4096, 'x');
-  if (FILE* file = std::fopen(archiveAtExit.c_str(), "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+  FILE* file = behaviour().archiveFails ? nullptr : std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    logLine("archive failed %s", escaped(path).c_str());
+    abortVm(1);
   }
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  if (aotCache) std::remove((path + ".config").c_str());
 #ifdef _WIN32
-  SetFileAttributesA(archiveAtExit.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
 #else
-  chmod(archiveAtExit.c_str(), 0444);
+  chmod(path.c_str(), 0444);
 #endif
-  logLine("archive written %s", escaped(archiveAtExit).c_str());
+  logLine("archive written %s", escaped(path).c_str());
 }
 
-void systemExit(int code) {
+[[noreturn]] void halt(int code) {
   logLine("exit %d", code);
   writeArchiveAtExit();
   if (exitHook != nullptr) {
@@ -426,6 +453,11 @@ void systemExit(int code) {
     exitHook(code);
   }
   endProcess(code);
+}
+
+void systemExit(int code) {
+  if (haltNative != nullptr) haltNative(&theEnv, nullptr, code);
+  halt(code);
 }
 
 void runAction(const std::string& action, const char* who) {
@@ -442,6 +474,9 @@ void runAction(const std::string& action, const char* who) {
     raise(rest.substr(0, gap).c_str(), gap == std::string::npos ? "" : rest.substr(gap + 1));
   } else if (verb == "exit") {
     systemExit(std::atoi(rest.c_str()));
+  } else if (verb == "crash") {
+    logLine("crash");
+    abortVm(134);
   } else if (verb == "sleep") {
     sleepMs(std::atol(rest.c_str()));
   } else if (verb == "wait-file") {
@@ -874,6 +909,19 @@ jint JNICALL DetachCurrentThread(JavaVM*) {
   return behaviour().detachResult;
 }
 
+jint JNICALL RegisterNatives(JNIEnv*, jclass type, const JNINativeMethod* methods, jint count) {
+  Object* owner = asObject(type);
+  for (jint i = 0; i < count; ++i) {
+    logLine("RegisterNatives %s %s %s", owner != nullptr ? owner->text.c_str() : "\\null",
+            methods[i].name, methods[i].signature);
+    if (owner != nullptr && owner->text == "java/lang/Shutdown" &&
+        std::string(methods[i].name) == "halt0" && std::string(methods[i].signature) == "(I)V") {
+      haltNative = reinterpret_cast<HaltNative>(methods[i].fnPtr);
+    }
+  }
+  return JNI_OK;
+}
+
 jint JNICALL GetEnv(JavaVM*, void** env, jint) {
   if (env != nullptr) *env = &theEnv;
   return JNI_OK;
@@ -915,6 +963,7 @@ void buildTables() {
   envTable.ExceptionCheck = ExceptionCheck;
   envTable.ExceptionClear = ExceptionClear;
   envTable.ExceptionDescribe = ExceptionDescribe;
+  envTable.RegisterNatives = RegisterNatives;
   theEnv.functions = &envTable;
 
   constexpr std::size_t kVmSlots = sizeof(JNIInvokeInterface_) / sizeof(void*);
@@ -999,20 +1048,36 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     }
     if (refused) continue;
     static const char kArchiveAtExit[] = "-XX:ArchiveClassesAtExit=";
+    static const char kCacheOutput[] = "-XX:AOTCacheOutput=";
     if (text.compare(0, sizeof kArchiveAtExit - 1, kArchiveAtExit) == 0) {
       archiveAtExit = text.substr(sizeof kArchiveAtExit - 1);
     }
+    if (text.compare(0, sizeof kCacheOutput - 1, kCacheOutput) == 0) {
+      archiveAtExit = text.substr(sizeof kCacheOutput - 1);
+      aotCache = true;
+    }
     if (text == "exit") exitHook = reinterpret_cast<ExitHook>(init->options[i].extraInfo);
+    if (text == "abort") abortHook = reinterpret_cast<AbortHook>(init->options[i].extraInfo);
   }
   if (!created) runActions(behaviour().createActions, "CreateJavaVM");
   const int result = created ? JNI_EEXIST : refused ? JNI_EINVAL : behaviour().createResult;
   logLine("CreateJavaVM result=%d", result);
   if (result != JNI_OK) return result;
+  // The VM's notes of an ahead-of-time recording exist, empty, from its start on.
+  if (aotCache) {
+    if (FILE* notes = std::fopen((archiveAtExit + ".config").c_str(), "wb")) std::fclose(notes);
+  }
   created = true;
   vmThread = true;
   *vm = &theVm;
   *env = &theEnv;
   return JNI_OK;
+}
+
+// What Shutdown.halt0 calls in a real runtime.
+JNIEXPORT void JNICALL JVM_Halt(jint code) {
+  logLine("JVM_Halt %d", static_cast<int>(code));
+  halt(code);
 }
 
 JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize size, jsize* count) {
