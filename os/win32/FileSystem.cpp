@@ -86,7 +86,9 @@ UniqueFileHandle openCheckedFolder(const std::string& path, bool ownFolder, PSID
     why = path + " is not a folder (errno = " + std::to_string(GetLastError()) + ")";
     return UniqueFileHandle();
   }
-  if (ownFolder && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  // Asked of the name as well: Wine opens what a link names even when told not to.
+  const DWORD attributes = info.dwFileAttributes | GetFileAttributesA(path.c_str());
+  if (ownFolder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     why = path + " is a link (a reparse point is never followed)";
     return UniqueFileHandle();
   }
