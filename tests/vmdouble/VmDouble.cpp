@@ -23,14 +23,12 @@
 // "wait-file PATH" (up to 120 s), "thread MS [ACTION]" (a non-daemon thread that sleeps MS, then
 // does ACTION; DestroyJavaVM waits for it), "return".
 //
-// Like a VM given -XX:ArchiveClassesAtExit=PATH (or -XX:AOTCacheOutput=PATH, with its notes in
-// PATH.config from the start on), the double writes a small read-only file with the dynamic
-// archive's (or the cache's) magic number there when it ends (after DestroyJavaVM has waited, or
-// on exit before the process goes), and it calls the "exit" option's hook on exit as a VM does.
-// With archive-fails=1, or when the file cannot be made, the write fails as on a full disk, and
-// the double ends the process with 1 after calling the "abort" hook, as HotSpot does. System.exit
-// goes through Shutdown.halt0, which the launcher may take over with RegisterNatives, and the
-// exported JVM_Halt. The action "crash" ends the process as a fatal error does (abort hook, 134).
+// Like a VM given -XX:ArchiveClassesAtExit=PATH, the double writes a small read-only file with the
+// dynamic archive's magic number there when it ends (after DestroyJavaVM has waited, or on exit
+// before the process goes), and it calls the "exit" option's hook on exit as a VM does.
+// -XX:AOTCacheOutput=PATH likewise, with the cache's number and PATH.config from the start on. With
+// archive-fails=1 (a full disk) the double calls the "abort" hook and ends with 1, as HotSpot does;
+// "crash" does so with 134. System.exit calls Shutdown.halt0 (RegisterNatives) and JVM_Halt.
 //
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
@@ -404,8 +402,8 @@ void joinAppThreads() {
 }
 
 extern JNIEnv_ theEnv;
-std::string archiveAtExit;  // -XX:ArchiveClassesAtExit or -XX:AOTCacheOutput
-bool aotCache = false;     // the second
+std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
+bool aotCache = false;      // -XX:AOTCacheOutput
 using ExitHook = void(JNICALL*)(jint);
 using AbortHook = void(JNICALL*)();
 ExitHook exitHook = nullptr;    // the "exit" option's
@@ -424,25 +422,21 @@ HaltNative haltNative = nullptr;  // Shutdown.halt0 as registered by the launche
 // What a VM's dump leaves: the header, written last, then (here) a little more.
 void writeArchiveAtExit() {
   if (archiveAtExit.empty()) return;
-  const std::string path = archiveAtExit;
-  archiveAtExit.clear();
-  std::remove(path.c_str());
+  std::remove(archiveAtExit.c_str());
   std::string bytes(aotCache ? "\xa2\xab\x0b\xf0" : "\xa8\xab\x0b\xf0", 4);
   bytes.resize(4096, 'x');
-  FILE* file = behaviour().archiveFails ? nullptr : std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    logLine("archive failed %s", escaped(path).c_str());
-    abortVm(1);
+  if (behaviour().archiveFails) abortVm(1);
+  if (FILE* file = std::fopen(archiveAtExit.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
   }
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  if (aotCache) std::remove((path + ".config").c_str());
+  std::remove((archiveAtExit + ".config").c_str());
 #ifdef _WIN32
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(archiveAtExit.c_str(), FILE_ATTRIBUTE_READONLY);
 #else
-  chmod(path.c_str(), 0444);
+  chmod(archiveAtExit.c_str(), 0444);
 #endif
-  logLine("archive written %s", escaped(path).c_str());
+  logLine("archive written %s", escaped(archiveAtExit).c_str());
 }
 
 [[noreturn]] void halt(int code) {
@@ -909,16 +903,9 @@ jint JNICALL DetachCurrentThread(JavaVM*) {
   return behaviour().detachResult;
 }
 
-jint JNICALL RegisterNatives(JNIEnv*, jclass type, const JNINativeMethod* methods, jint count) {
-  Object* owner = asObject(type);
-  for (jint i = 0; i < count; ++i) {
-    logLine("RegisterNatives %s %s %s", owner != nullptr ? owner->text.c_str() : "\\null",
-            methods[i].name, methods[i].signature);
-    if (owner != nullptr && owner->text == "java/lang/Shutdown" &&
-        std::string(methods[i].name) == "halt0" && std::string(methods[i].signature) == "(I)V") {
-      haltNative = reinterpret_cast<HaltNative>(methods[i].fnPtr);
-    }
-  }
+// Only Shutdown.halt0 is ever registered.
+jint JNICALL RegisterNatives(JNIEnv*, jclass, const JNINativeMethod* methods, jint) {
+  haltNative = reinterpret_cast<HaltNative>(methods[0].fnPtr);
   return JNI_OK;
 }
 
@@ -1063,10 +1050,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
   const int result = created ? JNI_EEXIST : refused ? JNI_EINVAL : behaviour().createResult;
   logLine("CreateJavaVM result=%d", result);
   if (result != JNI_OK) return result;
-  // The VM's notes of an ahead-of-time recording exist, empty, from its start on.
-  if (aotCache) {
-    if (FILE* notes = std::fopen((archiveAtExit + ".config").c_str(), "wb")) std::fclose(notes);
-  }
+  if (FILE* notes = aotCache ? std::fopen((archiveAtExit + ".config").c_str(), "wb") : nullptr) std::fclose(notes);
   created = true;
   vmThread = true;
   *vm = &theVm;
@@ -1074,11 +1058,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
   return JNI_OK;
 }
 
-// What Shutdown.halt0 calls in a real runtime.
-JNIEXPORT void JNICALL JVM_Halt(jint code) {
-  logLine("JVM_Halt %d", static_cast<int>(code));
-  halt(code);
-}
+JNIEXPORT void JNICALL JVM_Halt(jint code) { halt(code); }
 
 JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize size, jsize* count) {
   const jsize found = created ? 1 : 0;

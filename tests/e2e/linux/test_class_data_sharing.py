@@ -1,7 +1,6 @@
 """Class-data archives that the launcher keeps ("Class Data Sharing" = "auto"), with the real
-runtimes: OpenJDK 17 (dynamic archives), and Temurin 25 (the ahead-of-time cache) where it is
-installed. The VM's own class-loading log tells where each class came from: "shared objects file
-(top)" is the dynamic archive, "shared objects file" the cache."""
+runtimes: OpenJDK 17, and Temurin 25 where it is installed. The VM's own class-loading log tells
+where each class came from: "shared objects file (top)" is 17's dynamic archive, "... file" 25's cache."""
 
 import os
 import re
