@@ -114,14 +114,8 @@ void settleMarks(const std::string& folder, const std::string& program) {
       removeTraced(folder, CacheRemoval{entry.file, "it may be damaged"});
     }
   }
-  std::string settled;  // marks are claimed once, each recording has up to three files
-  os::MarkState state = os::MarkState::Held;
   for (const MarkedFile& entry : marks.recordings) {
-    if (entry.mark != settled) {
-      settled = entry.mark;
-      state = os::claimMark(folder + entry.mark);
-    }
-    if (state != os::MarkState::Held && !entry.file.empty()) {
+    if (os::claimMark(folder + entry.mark) != os::MarkState::Held && !entry.file.empty()) {
       removeTraced(folder, CacheRemoval{entry.file, "a recording whose start has ended"});
     }
   }
@@ -206,8 +200,9 @@ bool applicationExitCode(const ClassDataSharingState& state, int& code) {
 }
 
 // The exit hook: System.exit, or the VM ending the process itself. A VM whose recording failed
-// may end with a code of its own (Java 26 does after a failed ahead-of-time assembly); the
-// process ends with the application's instead, as the VM asks of an exit hook anyway.
+// may end with a code of its own (later JDKs end with 1 when the assembly of an ahead-of-time cache
+// fails, JDK-8382879); the process ends with the application's instead, as the VM expects an exit
+// hook to end the process anyway.
 void JNICALL onVmExit(jint code) {
   ClassDataSharingState* state = hookedState.load();
   if (state == nullptr) return;

@@ -143,14 +143,15 @@ FileStamp fileStamp(const std::string& path) {
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                           nullptr));
-  BY_HANDLE_FILE_INFORMATION info;
+  BY_HANDLE_FILE_INFORMATION info = {};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) {
-    // A device or a file nobody may open: what its attributes tell.
+    // A device, or a file this user may not open: what its attributes tell, without an identity.
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
-    stamp.kind = EntryKind::Other;
-    stamp.modified = nanoseconds(data.ftLastWriteTime);
-    return stamp;
+    info.dwFileAttributes = data.dwFileAttributes;
+    info.ftLastWriteTime = data.ftLastWriteTime;
+    info.nFileSizeHigh = data.nFileSizeHigh;
+    info.nFileSizeLow = data.nFileSizeLow;
   }
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     stamp.kind = EntryKind::Folder;
@@ -164,7 +165,7 @@ FileStamp fileStamp(const std::string& path) {
   stamp.volume = info.dwVolumeSerialNumber;
   stamp.id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   FILE_BASIC_INFO basic;
-  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+  if (file && GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
     stamp.changed = nanoseconds(static_cast<std::uint64_t>(basic.ChangeTime.QuadPart));
   }
   return stamp;
