@@ -245,6 +245,16 @@ class ArchiveScenarios:
                          ['nothing recorded, the VM cannot archive the folder %s' % self.classes])
         self.assertFalse([o for o in start.options if 'Archive' in o], start.options)
 
+    def test_runtime_made_by_jlink_without_a_default_archive(self):
+        exe = self.app(runtime=self.root / 'jlink')
+        subprocess.run([str(self.RUNTIME / 'bin' / 'jlink'), '--add-modules', 'java.base', '--output',
+                        str(self.root / 'jlink')], check=True, timeout=300)
+        start = self.start(exe)
+        if self.EXT == '.jsa':  # Java 17 builds on the default archive, which only jlink can add
+            self.assertRegex(start.sharing[-1], 'has no default archive .*--generate-cds-archive')
+        else:
+            self.assertUsed(self.start(exe), self.assertRecorded(start))
+
     def background(self, exe, sleep):
         env = dict(os.environ, LC_ALL='C.UTF-8', XDG_CACHE_HOME=str(self.cache))
         env.pop('JAVA_TOOL_OPTIONS', None)
@@ -281,8 +291,7 @@ class ArchiveScenarios:
     def test_a_recording_never_changes_the_outcome(self):
         if os.geteuid() != 0:
             self.skipTest('not root: no small disk can be mounted')
-        disk = self.root / 'disk'
-        disk.mkdir(exist_ok=True)
+        (disk := self.root / 'disk').mkdir(exist_ok=True)
         for size, args, code in [(16, [], 0), (256, ['fill', disk / 'filler'], 0), (256, ['fill', disk / 'filler', 'exit', '3'], 3)]:
             with self.subTest(size=size, args=args[2:]):
                 subprocess.run(['mount', '-t', 'tmpfs', '-o', 'size=%dm' % size, 'tmpfs', str(disk)], check=True)

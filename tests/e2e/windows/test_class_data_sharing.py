@@ -1,10 +1,7 @@
 """Class-data archives on Windows (wine64, the 64-bit launcher) with the VM library test double,
 which writes an archive where -XX:ArchiveClassesAtExit (or -XX:AOTCacheOutput) says when it ends
-and calls the "exit" and "abort" hooks as a VM does: the launcher's own folder below the prefix's
-LOCALAPPDATA (never APPDATA), never a link or a folder others may change, promotion after
-DestroyJavaVM and from the exit hook, read-only archives replaced, a key that sees content
-replaced under the same size and time, the mark of a start that crashed, the application's exit
-code when the archive cannot be written, the cache of Java 25, and the options handed over."""
+and calls the "exit" and "abort" hooks as a VM does: the launcher's own folder below LOCALAPPDATA,
+never a link or open to others, promotion, the key, a crash's mark, the exit code, the options."""
 
 import os
 import re
@@ -131,8 +128,7 @@ class ClassDataSharingUnderWine(WineCase):
         self.assertRegex(options[4], r'^-XX:AOTCacheOutput=.*\.tmp$')
         cache = [p.name for p in (own / 'CdsWin' / 'W2').iterdir()]
         self.assertRegex(''.join(cache), r'^app-[0-9a-f]{16}-[0-9a-f]{16}-[0-9a-f]{16}\.aot$')
-        # A start that crashes while it uses the cache leaves its mark: the next start drops the
-        # cache and records anew.
+        # A start that crashes while it uses the cache leaves its mark: the next drops the cache.
         result, events, options, sharing = self.start(exe, home, 'main=com/example/App\nmain-action=crash\n')
         self.assertEqual(result.code, 134)
         self.assertRegex(options[3], r'^-XX:AOTCache=.*' + cache[0])
