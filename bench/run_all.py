@@ -3,7 +3,8 @@
 from the cross builds). Not a test: it prints figures.
 
 - hello world and a large class-path application (the Eclipse compiler, Debian's ecj, installed
-  here when missing) through the launcher against `java -cp` on the same runtime, in turn;
+  here when missing) through the launcher against `java -cp` on the same runtime, in turn, and
+  the compiler with "Class Data Sharing=auto" against the same without;
 - the splash's cost on hello world (on a private Xvfb display);
 - the single-instance hand-over, median and p90;
 - the launcher's own work, with the VM test double in place of a VM (no Java at all);
@@ -73,6 +74,16 @@ def main():
                           options.runs, work, env, expected=None)
         rows.append(('Eclipse compiler, launcher / java -cp', '%.1f / %.1f ms' % (
             big['launcher'] * 1000, big['java'] * 1000), '%.3f' % (big['launcher'] / big['java'])))
+
+        # The same with "Class Data Sharing=auto", once its archive is recorded (bench/cds_bench.py
+        # has the other runtime, jEdit and the recording start).
+        cds_env = dict(env, XDG_CACHE_HOME=str(work / 'cache'))
+        cds = [app(work, 'ecjcds', launcher, ECJ_MAIN, ECJ, 'Class Data Sharing=auto\n')] + compile_args
+        run_blocking(cds, work, cds_env)  # records the archive
+        shared = run_in_turn({'auto': cds, 'without': [str(work / 'ecj')] + compile_args},
+                             options.runs, work, cds_env, expected=None)
+        rows.append(('Eclipse compiler, Class Data Sharing auto / without', '%.1f / %.1f ms' % (
+            shared['auto'] * 1000, shared['without'] * 1000), '%.3f' % (shared['auto'] / shared['without'])))
 
         splash = splash_medians(JDK, options.runs, 480, 300, launcher)
         rows.append(('splash 480x300, with / without', '%.1f / %.1f ms' % (

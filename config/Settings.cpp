@@ -50,6 +50,28 @@ std::string folderSafeName(const std::string& name) {
   return safe;
 }
 
+namespace {
+
+// The path text with every name that is nothing but dots and blanks left out; separators stay.
+std::string withoutDotNames(const std::string& name) {
+  std::string kept;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && name[i] != os::kPathSeparator && name[i] != '/') {
+      if (os::isLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) ++i;
+      continue;
+    }
+    const std::string piece = name.substr(start, i - start);
+    // Windows drops trailing dots and blanks from a name, so ". ." or ".. " are read as "." or "..".
+    if (piece.empty() || piece.find_first_not_of(". ") != std::string::npos) kept += piece;
+    if (i < name.size()) kept += name[i];
+    start = i + 1;
+  }
+  return kept;
+}
+
+}  // namespace
+
 UserIniLocation userIniPathFor(const std::string& program, const std::string& settingsFolder,
                                const std::string& productName, const std::string& productCode) {
   std::string baseName = program.substr(os::fileNameStart(program));
@@ -57,8 +79,9 @@ UserIniLocation userIniPathFor(const std::string& program, const std::string& se
   if (dot != std::string::npos) baseName.resize(dot);
 
   UserIniLocation location;
-  location.productFolder = settingsFolder + os::kPathSeparator + folderSafeName(productName);
-  location.codeFolder = location.productFolder + os::kPathSeparator + productCode;
+  location.productFolder =
+      settingsFolder + os::kPathSeparator + withoutDotNames(folderSafeName(productName));
+  location.codeFolder = location.productFolder + os::kPathSeparator + withoutDotNames(productCode);
   location.path = location.codeFolder + os::kPathSeparator + baseName + ".ini";
   return location;
 }

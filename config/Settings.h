@@ -19,7 +19,9 @@ bool locateProgram(LauncherConfig& config);
 bool iniPathFor(const std::string& program, std::string& path);
 
 // Where the per-user INI of the program at `program` lives below settingsFolder (APPDATA on
-// Windows): the product folder, the product code folder inside it, and the file.
+// Windows): the product folder, the product code folder inside it, and the file. A name of the
+// two (the code may hold several) that is nothing but dots and blanks, such as "." or "..", is
+// left out, so that the folders never lie outside settingsFolder.
 struct UserIniLocation {
   std::string productFolder;
   std::string codeFolder;

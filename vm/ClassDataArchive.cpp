@@ -1,6 +1,7 @@
 #include "vm/ClassDataArchive.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "os/Path.h"
@@ -35,36 +36,65 @@ bool isHexText(const std::string& text, std::size_t at, std::size_t length) {
   return true;
 }
 
+bool isDigits(const std::string& text, std::size_t at, std::size_t length) {
+  if (length == 0 || length > 10 || at + length > text.size()) return false;
+  for (std::size_t i = at; i < at + length; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+bool endsWith(const std::string& text, const char* suffix) {
+  const std::size_t length = std::strlen(suffix);
+  return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
+}
+
+const char* extensionOf(ArchiveKind kind) { return kind == ArchiveKind::AotCache ? ".aot" : ".jsa"; }
+
 // One of the program's files, taken apart by its name.
 struct ParsedName {
-  enum class Kind { Archive, Recording } kind = Kind::Archive;
+  enum class Role { Archive, ArchiveMark, Recording, RecordingMark } role = Role::Archive;
+  ArchiveKind kind = ArchiveKind::Dynamic;  // an archive's or its mark's
   std::string runtime;
   std::string key;
-  std::string stamp;  // an archive's
+  std::string stamp;  // an archive's or its mark's
+  std::string base;   // an archive's name, or the recording's, without the program's prefix
 };
 
-// "<runtime>-<key>-<stamp>.jsa" or "<runtime>-<key>-<pid>.tmp", after the program's prefix.
+// After the program's prefix: "<runtime>-<key>-" and then "<stamp>.jsa" or "<stamp>.aot" (an
+// archive), either followed by ".<pid>.mark" (its mark), or "<pid>.tmp" (a recording), followed
+// by ".config" (the VM's notes beside it) or ".mark" (its mark).
 bool parseName(const std::string& rest, ParsedName& parsed) {
   constexpr std::size_t kHex = 16;
+  constexpr std::size_t kTail = 2 * kHex + 2;
   if (!isHexText(rest, 0, kHex) || rest.size() <= kHex || rest[kHex] != '-' ||
       !isHexText(rest, kHex + 1, kHex) || rest.size() <= 2 * kHex + 1 || rest[2 * kHex + 1] != '-') {
     return false;
   }
   parsed.runtime = rest.substr(0, kHex);
   parsed.key = rest.substr(kHex + 1, kHex);
-  const std::string tail = rest.substr(2 * kHex + 2);
-  if (tail.size() == kHex + 4 && isHexText(tail, 0, kHex) && tail.compare(kHex, 4, ".jsa") == 0) {
-    parsed.kind = ParsedName::Kind::Archive;
+  const std::string tail = rest.substr(kTail);
+  const std::string extension = tail.size() >= kHex + 4 ? tail.substr(kHex, 4) : std::string();
+  const bool aot = extension == ".aot";
+  if (isHexText(tail, 0, kHex) && (aot || extension == ".jsa")) {
+    parsed.kind = aot ? ArchiveKind::AotCache : ArchiveKind::Dynamic;
     parsed.stamp = tail.substr(0, kHex);
-    return true;
+    parsed.base = rest.substr(0, kTail + kHex + 4);
+    if (tail.size() == kHex + 4) {
+      parsed.role = ParsedName::Role::Archive;
+      return true;
+    }
+    parsed.role = ParsedName::Role::ArchiveMark;
+    return tail[kHex + 4] == '.' && endsWith(tail, ".mark") &&
+           isDigits(tail, kHex + 5, tail.size() - (kHex + 5) - 5);
   }
-  const std::size_t dot = tail.size() >= 5 ? tail.size() - 4 : 0;
-  if (dot == 0 || dot > 10 || tail.compare(dot, 4, ".tmp") != 0) return false;
-  for (std::size_t i = 0; i < dot; ++i) {
-    if (tail[i] < '0' || tail[i] > '9') return false;
-  }
-  parsed.kind = ParsedName::Kind::Recording;
-  return true;
+  const std::size_t dot = tail.find('.');
+  if (dot == std::string::npos) return false;
+  const std::string suffix = tail.substr(dot);
+  parsed.role = suffix == ".tmp.mark" ? ParsedName::Role::RecordingMark : ParsedName::Role::Recording;
+  parsed.base = rest.substr(0, kTail + dot + 4);
+  return isDigits(tail, 0, dot) &&
+         (suffix == ".tmp" || suffix == ".tmp.config" || suffix == ".tmp.mark");
 }
 
 std::string stampHash(const os::FileStamp& stamp) {
@@ -81,9 +111,11 @@ void appendField(std::string& text, const char* label, const std::string& value)
 }
 
 void appendStamped(std::string& text, const char* label, const StampedPath& entry) {
+  const os::FileStamp& stamp = entry.stamp;
   appendField(text, label,
-              entry.path + " " + entryKindName(entry.stamp.kind) + " " +
-                  std::to_string(entry.stamp.size) + " " + std::to_string(entry.stamp.modified));
+              entry.path + " " + entryKindName(stamp.kind) + " " + std::to_string(stamp.size) +
+                  " " + std::to_string(stamp.modified) + " " + std::to_string(stamp.changed) +
+                  " " + std::to_string(stamp.volume) + ":" + std::to_string(stamp.id));
 }
 
 }  // namespace
@@ -131,8 +163,12 @@ StringArray splitInheritedOptions(const std::string& text) {
   return options;
 }
 
-const char* dynamicArchiveObstacle(const config::JavaVersion& version,
-                                   const std::string& jvmVariant) {
+ArchiveKind archiveKindFor(const config::JavaVersion& version) {
+  return version.components[0] >= kFirstAotCacheVersion ? ArchiveKind::AotCache
+                                                         : ArchiveKind::Dynamic;
+}
+
+const char* archiveObstacle(const config::JavaVersion& version, const std::string& jvmVariant) {
   if (version.count == 0) return "its version is not known";
   if (version.components[0] < 13) return "it is older than Java 13, which brought dynamic archives";
   // Vendors that name the VM write "Hotspot" (or the name of a HotSpot variant); another VM would
@@ -163,7 +199,7 @@ StringArray resolvedPathList(const std::string& list, const std::string& current
 }
 
 std::string archiveKeyText(const ArchiveKeyInputs& inputs) {
-  std::string text = "class-data archive key 1\n";
+  std::string text = "class-data archive key 2\n";
   appendField(text, "runtime home", inputs.runtimeHome);
   appendField(text, "release", inputs.release);
   for (const StampedPath& file : inputs.runtimeFiles) appendStamped(text, "runtime file", file);
@@ -188,8 +224,9 @@ ArchiveSlot archiveSlot(const std::string& program, const std::string& runtimeHo
   return ArchiveSlot{program, hex64(os::fnv1a64(runtimeHome)), hex64(os::fnv1a64(keyText))};
 }
 
-std::string archiveFileName(const ArchiveSlot& slot, const os::FileStamp& stamp) {
-  return slot.program + "-" + slot.runtime + "-" + slot.key + "-" + stampHash(stamp) + ".jsa";
+std::string archiveFileName(const ArchiveSlot& slot, ArchiveKind kind, const os::FileStamp& stamp) {
+  return slot.program + "-" + slot.runtime + "-" + slot.key + "-" + stampHash(stamp) +
+         extensionOf(kind);
 }
 
 std::string recordingFileName(const ArchiveSlot& slot, std::uint32_t processId) {
@@ -197,8 +234,38 @@ std::string recordingFileName(const ArchiveSlot& slot, std::uint32_t processId) 
          ".tmp";
 }
 
-CacheReview reviewCache(const ArchiveSlot& slot, const std::vector<CacheEntry>& entries,
-                        std::int64_t now) {
+std::string markFileName(const std::string& archiveName, std::uint32_t processId) {
+  return archiveName + "." + std::to_string(processId) + ".mark";
+}
+
+std::string recordingCompanion(const std::string& recordingPath) {
+  return recordingPath + ".config";
+}
+
+std::string recordingMarkName(const std::string& recordingName) { return recordingName + ".mark"; }
+
+ProgramMarks programMarks(const std::string& program, const std::vector<CacheEntry>& entries) {
+  ProgramMarks marks;
+  const std::string prefix = program + "-";
+  for (const CacheEntry& entry : entries) {
+    ParsedName parsed;
+    if (entry.name.compare(0, prefix.size(), prefix) != 0 ||
+        !parseName(entry.name.substr(prefix.size()), parsed)) {
+      continue;
+    }
+    if (parsed.role == ParsedName::Role::ArchiveMark) {
+      marks.archives.push_back(MarkedFile{entry.name, prefix + parsed.base});
+    } else if (parsed.role == ParsedName::Role::Recording) {
+      marks.recordings.push_back(MarkedFile{recordingMarkName(prefix + parsed.base), entry.name});
+    } else if (parsed.role == ParsedName::Role::RecordingMark) {
+      marks.recordings.push_back(MarkedFile{entry.name, std::string()});
+    }
+  }
+  return marks;
+}
+
+CacheReview reviewCache(const ArchiveSlot& slot, ArchiveKind kind,
+                        const std::vector<CacheEntry>& entries) {
   CacheReview review;
   const std::string prefix = slot.program + "-";
   std::vector<const CacheEntry*> current;
@@ -209,20 +276,18 @@ CacheReview reviewCache(const ArchiveSlot& slot, const std::vector<CacheEntry>& 
   for (const CacheEntry& entry : entries) {
     ParsedName parsed;
     if (entry.name.compare(0, prefix.size(), prefix) != 0 ||
-        !parseName(entry.name.substr(prefix.size()), parsed)) {
+        !parseName(entry.name.substr(prefix.size()), parsed) ||
+        parsed.role != ParsedName::Role::Archive) {
       continue;
     }
-    if (parsed.kind == ParsedName::Kind::Recording) {
-      if (now - entry.stamp.modified > kAbandonedRecordingAge) {
-        review.remove.push_back({entry.name, "a recording that never finished"});
-      }
-    } else if (parsed.runtime != slot.runtime) {
+    review.largestArchive = std::max(review.largestArchive, entry.stamp.size);
+    if (parsed.runtime != slot.runtime) {
       const auto found = newest.find(parsed.runtime);
       if (found == newest.end() || found->second < entry.stamp.modified) {
         newest[parsed.runtime] = entry.stamp.modified;
       }
       others.emplace(parsed.runtime, &entry);
-    } else if (parsed.key != slot.key) {
+    } else if (parsed.key != slot.key || parsed.kind != kind) {
       review.remove.push_back({entry.name, "recorded for another key"});
     } else if (entry.stamp.kind != os::EntryKind::File || stampHash(entry.stamp) != parsed.stamp) {
       review.remove.push_back({entry.name, "changed since it was recorded"});
@@ -257,12 +322,30 @@ CacheReview reviewCache(const ArchiveSlot& slot, const std::vector<CacheEntry>& 
   return review;
 }
 
-bool isDynamicArchiveHeader(const std::string& firstBytes) {
+std::uint64_t recordingSpaceNeeded(const RecordingSpace& space) {
+  constexpr std::uint64_t kMegabyte = 1024 * 1024;
+  // Measured: a dynamic archive takes about one and a half times the class path's bytes; an
+  // ahead-of-time cache starts from the JDK's own classes (about the default archive) and adds as
+  // much again per class-path byte, and its recording writes the VM's notes of about the same size
+  // before the cache. The largest archive the program already has is measured, not estimated.
+  std::uint64_t expected = 0;
+  if (space.kind == ArchiveKind::Dynamic) {
+    expected = std::max(2 * space.classPathBytes + 4 * kMegabyte, space.largestArchive);
+  } else {
+    const std::uint64_t base = std::max(space.defaultArchiveBytes, 16 * kMegabyte);
+    expected = 2 * std::max(base + 2 * space.classPathBytes, space.largestArchive);
+  }
+  return 2 * expected + 32 * kMegabyte;
+}
+
+bool isFinishedArchive(ArchiveKind kind, const std::string& firstBytes) {
   if (firstBytes.size() < 4) return false;
+  // CDS_DYNAMIC_ARCHIVE_MAGIC 0xf00baba8 or, for the ahead-of-time cache (a static archive),
+  // CDS_ARCHIVE_MAGIC 0xf00baba2, in the VM's byte order.
+  const unsigned char low = kind == ArchiveKind::AotCache ? 0xa2 : 0xa8;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(firstBytes[i]); };
-  // CDS_DYNAMIC_ARCHIVE_MAGIC, 0xf00baba8, in the VM's byte order.
-  const bool little = byte(0) == 0xa8 && byte(1) == 0xab && byte(2) == 0x0b && byte(3) == 0xf0;
-  const bool big = byte(0) == 0xf0 && byte(1) == 0x0b && byte(2) == 0xab && byte(3) == 0xa8;
+  const bool little = byte(0) == low && byte(1) == 0xab && byte(2) == 0x0b && byte(3) == 0xf0;
+  const bool big = byte(0) == 0xf0 && byte(1) == 0x0b && byte(2) == 0xab && byte(3) == low;
   return little || big;
 }
 

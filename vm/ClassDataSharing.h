@@ -2,11 +2,12 @@
 #define VM_CLASSDATASHARING_H
 
 // Class-data archives that the launcher keeps for the application when "Class Data Sharing" is
-// "auto": one per application and runtime in the user's cache folder, below the product and
-// program folders of the per-user INI file. An archive whose key still holds is handed to the VM;
-// otherwise the VM records one when it ends, under a name of its own that becomes the archive's
-// only once the VM is done. Nothing here ever fails a start: every obstacle leaves the VM without
-// an archive, and the trace says why.
+// "auto": one per application and runtime in the launcher's own folder below the user's cache
+// folder, under the product folders of the per-user INI file, which only the user can reach. An
+// archive whose key still holds is handed to the VM; otherwise the VM records one when it ends,
+// under a name of its own that becomes the archive's only once the VM is done. Nothing here ever
+// fails a start or changes its exit code: every obstacle leaves the VM without an archive, and
+// the trace says why.
 
 #include <string>
 
@@ -25,6 +26,19 @@ void addClassDataSharingOptions(const config::LauncherConfig& config, VmState& v
 // knows one of them): takes them out of vm.options, with the recording, so that the VM can be
 // created without them. False when there were none.
 bool withdrawClassDataSharingOptions(VmState& vm);
+
+// On the VM thread once the VM is up, before main: when this start records, notes how the VM
+// found the recording's files and learns the code the application gives System.exit, so that a
+// VM that fails to write the archive and ends the process itself still ends it with the
+// application's own code.
+void watchClassDataRecording(JNIEnv* env, VmState& vm);
+
+// On the VM thread when main has returned (or could not be called): the archive in use has served
+// the start, and its mark goes.
+void classDataMainReturned(VmState& vm);
+
+// On the first thread when the VM thread has ended: main was called and nothing failed, or not.
+void classDataRunEnded(VmState& vm, bool succeeded);
 
 // Once the VM has ended (after DestroyJavaVM, or when it could not be created): what this start
 // recorded becomes the archive when the run succeeded, and is removed otherwise.

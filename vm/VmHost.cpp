@@ -115,9 +115,11 @@ void reportCreationFailure(jint result) {
                   (said.empty() ? "" : "\n" + said));
 }
 
-// The VM state whose "exit" hook the VM calls; the hook carries no context of its own.
+// The VM state whose hooks the VM calls; they carry no context of their own.
 std::atomic<VmState*> exitingVm{nullptr};
 
+// The recording is finished first (should it have failed, that ends the process with the
+// application's own code, and no restart follows); then the launcher's step.
 void JNICALL onVmExit(jint code) {
   VmState* state = exitingVm.load();
   if (state == nullptr) return;
@@ -130,11 +132,19 @@ void JNICALL onVmExit(jint code) {
 // its "abort" hook on that way out, which then says why. Set while JNI_CreateJavaVM runs.
 std::atomic<bool> creatingVm{false};
 
+// The "abort" hook: during creation it says why the VM could not be created; at any time the
+// class-data archive's own may end the process with the application's code after a recording
+// that could not be written.
 void JNICALL onVmAbort() {
-  if (!creatingVm.exchange(false)) return;
-  stopKeepingVmMessages();
-  trace("the VM ends the process while it is being created");
-  reportCreationFailure(JNI_ERR);
+  if (creatingVm.exchange(false)) {
+    stopKeepingVmMessages();
+    trace("the VM ends the process while it is being created");
+    reportCreationFailure(JNI_ERR);
+  }
+  VmState* state = exitingVm.load();
+  if (state != nullptr && state->classDataSharing.abortHook != nullptr) {
+    state->classDataSharing.abortHook();
+  }
 }
 
 // One JNI_CreateJavaVM call with the option list as it stands.
@@ -147,22 +157,22 @@ jint callCreateJavaVM(VmState& state, JavaVM** vm, void** env) {
   // The VM's own messages, so that a failure to create it can show them, also when the VM ends the
   // process on its own. First, since the VM reads its options in order and speaks of a bad one at
   // once.
+  exitingVm.store(&state);
   JavaVMOption hooks[2];
   hooks[0].optionString = const_cast<char*>("vfprintf");
   hooks[0].extraInfo = reinterpret_cast<void*>(vmMessageHook);
   hooks[1].optionString = const_cast<char*>("abort");
   hooks[1].extraInfo = reinterpret_cast<void*>(onVmAbort);
   options.insert(options.begin(), hooks, hooks + 2);
-  // Tells a start that records a class-data archive, and the launcher, when System.exit ends the
-  // process.
+  // Tells a start that records a class-data archive, and the launcher, when System.exit or the VM
+  // itself ends the process.
   if (state.classDataSharing.exitHook != nullptr || state.applicationExiting.function != nullptr) {
-    exitingVm.store(&state);
     JavaVMOption hook;
     hook.optionString = const_cast<char*>("exit");
     hook.extraInfo = reinterpret_cast<void*>(onVmExit);
     options.push_back(hook);
     trace("VM option: exit (hook%s%s)",
-          state.classDataSharing.exitHook != nullptr ? " that keeps the class-data recording" : "",
+          state.classDataSharing.exitHook != nullptr ? " that finishes the class-data archive" : "",
           state.applicationExiting.function != nullptr ? ", and the launcher's" : "");
   }
   JavaVMInitArgs args;
@@ -305,6 +315,7 @@ bool callMain(const VmThreadContext& context) {
 // Runs main; false when it could not be called or the thread did not leave the VM cleanly.
 bool runMainClass(const VmThreadContext& context) {
   const bool mainCalled = callMain(context);
+  classDataMainReturned(context.vm);
   // The VM thread never ends attached to the VM.
   const jint detached = context.vm.javaVM.load()->DetachCurrentThread();
   trace("VM thread detached: %d", static_cast<int>(detached));
@@ -315,6 +326,7 @@ unsigned long vmThreadMain(void* parameter) {
   if (parameter == nullptr) return 1;
   const VmThreadContext& context = *static_cast<const VmThreadContext*>(parameter);
   if (!createVm(context.vm)) return 1;
+  watchClassDataRecording(context.vm.jniEnv, context.vm);
   return runMainClass(context) ? 0 : 1;
 }
 
@@ -372,7 +384,7 @@ std::uint32_t runVmThread(const config::LauncherConfig& config, const StringArra
     trace("VM thread not started; running on the first thread");
     result = static_cast<std::uint32_t>(vmThreadMain(&context));
   }
-  vm.classDataSharing.runSucceeded = result == 0;
+  classDataRunEnded(vm, result == 0);
   return result;
 }
 

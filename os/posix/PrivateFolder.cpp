@@ -11,10 +11,7 @@
 namespace os {
 namespace posix {
 
-namespace {
-
-// The folder is usable when it is a real folder of this user that nobody else may enter.
-bool checkFolder(const std::string& path, std::string& why) {
+bool checkPrivateFolder(const std::string& path, std::string& why) {
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) {
     why = path + ": " + std::strerror(errno);
@@ -35,28 +32,26 @@ bool checkFolder(const std::string& path, std::string& why) {
   return true;
 }
 
-bool makeOrCheck(const std::string& path, std::string& why) {
+bool makePrivateFolder(const std::string& path, std::string& why) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     why = path + ": " + std::strerror(errno);
     return false;
   }
-  return checkFolder(path, why);
+  return checkPrivateFolder(path, why);
 }
-
-}  // namespace
 
 bool privateFolder(std::string& folder, std::string& why) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::string runtimeWhy;
-  if (runtime != nullptr && runtime[0] == '/' && checkFolder(runtime, runtimeWhy)) {
+  if (runtime != nullptr && runtime[0] == '/' && checkPrivateFolder(runtime, runtimeWhy)) {
     folder = std::string(runtime) + "/ql-launcher";
-    return makeOrCheck(folder, why);
+    return makePrivateFolder(folder, why);
   }
   const char* temporary = std::getenv("TMPDIR");
   std::string base = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   folder = base + "/ql-launcher-" + std::to_string(static_cast<unsigned long>(geteuid()));
-  if (makeOrCheck(folder, why)) return true;
+  if (makePrivateFolder(folder, why)) return true;
   if (!runtimeWhy.empty()) why += "; " + runtimeWhy;
   return false;
 }

@@ -17,6 +17,13 @@ namespace posix {
 // grants any right to others: it is never used then.
 bool privateFolder(std::string& folder, std::string& why);
 
+// Whether path is a real folder (not a link) of this user that grants others no right at all;
+// false with the reason in why.
+bool checkPrivateFolder(const std::string& path, std::string& why);
+
+// Makes the folder with mode 0700 when it is missing, then checks it as checkPrivateFolder does.
+bool makePrivateFolder(const std::string& path, std::string& why);
+
 // Opens (and, with O_CREAT in flags, creates with mode 0600) a file of the private folder without
 // following a link, and only when it is a regular file of this user; otherwise closes it again and
 // says why.

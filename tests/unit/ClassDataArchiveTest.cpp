@@ -88,19 +88,24 @@ TEST_CASE(classData_runtimes) {
   CHECK_EQ(releaseValue(release, "OS_ARCH"), std::string("x86_64"));
   CHECK_EQ(releaseValue(release, "MODULES"), std::string());
 
+  constexpr ArchiveKind D = ArchiveKind::Dynamic;
+  constexpr ArchiveKind A = ArchiveKind::AotCache;
   struct Row {
     JavaVersion version;
     const char* variant;
     bool supported;
+    ArchiveKind kind;
   } rows[] = {
-      {version(17, 0, 3), "", true},        {version(13, 0, 1), "", true},
-      {version(25, 0, 3), "Hotspot", true}, {version(21, 0, 2), "server", true},
-      {version(21, 0, 2), "Openj9", false}, {version(12, 0, 2), "", false},
-      {version(1, 8, 2), "", false},        {version(0, 0, 0), "", false},
+      {version(17, 0, 3), "", true, D},        {version(13, 0, 1), "", true, D},
+      {version(25, 0, 3), "Hotspot", true, A}, {version(21, 0, 2), "server", true, D},
+      {version(24, 0, 2), "", true, D},        {version(26, 0, 1), "", true, A},
+      {version(21, 0, 2), "Openj9", false, D}, {version(12, 0, 2), "", false, D},
+      {version(1, 8, 2), "", false, D},        {version(0, 0, 0), "", false, D},
   };
   for (const Row& row : rows) {
     test::setContext(std::to_string(row.version.components[0]) + " " + row.variant);
-    CHECK_EQ(dynamicArchiveObstacle(row.version, row.variant) == nullptr, row.supported);
+    CHECK_EQ(archiveObstacle(row.version, row.variant) == nullptr, row.supported);
+    if (row.supported) CHECK(archiveKindFor(row.version) == row.kind);
   }
 }
 
@@ -125,7 +130,7 @@ TEST_CASE(classData_pathListsAndKey) {
   CHECK_EQ(archiveKeyText(base), key);
 
   // Every input that can change under an archive changes the key.
-  std::vector<ArchiveKeyInputs> changed(9, base);
+  std::vector<ArchiveKeyInputs> changed(11, base);
   changed[0].runtimeHome = "/jdk2/";
   changed[1].release = "JAVA_VERSION=\"17.0.1\"\n";
   changed[2].runtimeFiles[0].stamp.modified = 6;
@@ -135,6 +140,8 @@ TEST_CASE(classData_pathListsAndKey) {
   std::swap(changed[6].classPath[0], changed[6].classPath[1]);  // its order too
   changed[7].vmParameters = "-Xmx2g";
   changed[8].inheritedOptions = "-Xshare:off\n";
+  changed[9].classPath[0].stamp.changed = 12;  // rewritten with size and time set back
+  changed[10].classPath[1].stamp.id = 99;      // replaced by another file of that size and time
   for (std::size_t i = 0; i < changed.size(); ++i) {
     test::setContext("change " + std::to_string(i));
     CHECK(archiveKeyText(changed[i]) != key);
@@ -149,25 +156,26 @@ TEST_CASE(classData_pathListsAndKey) {
 }
 
 TEST_CASE(classData_namesAndCacheReview) {
+  constexpr ArchiveKind D = ArchiveKind::Dynamic;
   const ArchiveSlot slot = archiveSlot("app", "/jdk/", "key text");
   CHECK_EQ(slot.runtime.size(), static_cast<std::size_t>(16));
   CHECK_EQ(slot.key.size(), static_cast<std::size_t>(16));
   const os::FileStamp stamp = fileStamp(4096, 1000 * kSecond);
-  const std::string archive = archiveFileName(slot, stamp);
+  const std::string archive = archiveFileName(slot, D, stamp);
   CHECK_EQ(archive.substr(0, 38), "app-" + slot.runtime + "-" + slot.key + "-");
   CHECK_EQ(archive.size(), static_cast<std::size_t>(58));
   CHECK_EQ(archive.substr(54), std::string(".jsa"));
-  CHECK_EQ(recordingFileName(slot, 4321), "app-" + slot.runtime + "-" + slot.key + "-4321.tmp");
+  const std::string cache = archiveFileName(slot, ArchiveKind::AotCache, stamp);
+  CHECK_EQ(cache, archive.substr(0, 54) + ".aot");
+  const std::string recording = recordingFileName(slot, 4321);
+  CHECK_EQ(recording, "app-" + slot.runtime + "-" + slot.key + "-4321.tmp");
 
   const ArchiveSlot oldKey = archiveSlot("app", "/jdk/", "old key text");
   const ArchiveSlot otherApp = archiveSlot("app2", "/jdk/", "key text");
   const ArchiveSlot runtime1 = archiveSlot("app", "/jdk1/", "k");
   const ArchiveSlot runtime2 = archiveSlot("app", "/jdk2/", "k");
   const ArchiveSlot runtime3 = archiveSlot("app", "/jdk3/", "k");
-  const std::int64_t now = 100000 * kSecond;
   const os::FileStamp other = fileStamp(8192, 2000 * kSecond);
-  const os::FileStamp young = fileStamp(0, now - 60 * kSecond);
-  const os::FileStamp old = fileStamp(0, now - 2 * kAbandonedRecordingAge);
 
   struct Row {
     const char* what;
@@ -175,43 +183,65 @@ TEST_CASE(classData_namesAndCacheReview) {
     std::string use;
     std::string removed;
   } rows[] = {
-      {"the archive of the key is used", {{archive, stamp}, {"app.ini", stamp}}, archive, ""},
+      {"the archive of the key is used, marks and recordings are no matter of the review",
+       {{archive, stamp}, {"app.ini", stamp}, {markFileName(archive, 7), stamp},
+        {recording, other}, {recordingCompanion(recording), other}},
+       archive, ""},
       {"a changed archive is removed, none used",
        {{archive, fileStamp(4000, 1000 * kSecond)}}, "", "<" + archive + ">"},
       {"a touched archive too", {{archive, fileStamp(4096, 1001 * kSecond)}}, "",
        "<" + archive + ">"},
-      {"archives of other keys go",
-       {{archive, stamp}, {archiveFileName(oldKey, other), other}}, archive,
-       "<" + archiveFileName(oldKey, other) + ">"},
+      {"archives of other keys and of the other kind go",
+       {{archive, stamp}, {archiveFileName(oldKey, D, other), other}, {cache, stamp}}, archive,
+       "<" + archiveFileName(oldKey, D, other) + "><" + cache + ">"},
       {"of two archives of the key the greatest name stays",
-       {{archive, stamp}, {archiveFileName(slot, other), other}},
-       std::max(archive, archiveFileName(slot, other)),
-       "<" + std::min(archive, archiveFileName(slot, other)) + ">"},
-      {"a recording in progress stays, an abandoned one goes",
-       {{recordingFileName(slot, 7), young}, {recordingFileName(oldKey, 8), old}}, "",
-       "<" + recordingFileName(oldKey, 8) + ">"},
+       {{archive, stamp}, {archiveFileName(slot, D, other), other}},
+       std::max(archive, archiveFileName(slot, D, other)),
+       "<" + std::min(archive, archiveFileName(slot, D, other)) + ">"},
       {"other programs' files and stray names are left alone",
-       {{archiveFileName(otherApp, other), other}, {recordingFileName(otherApp, 9), old},
+       {{archiveFileName(otherApp, D, other), other}, {recordingFileName(otherApp, 9), other},
         {"app-" + slot.runtime + "-" + slot.key + "-zz.jsa", stamp}, {"app-.jsa", stamp}},
        "", ""},
       {"two other runtimes stay, the oldest third goes",
-       {{archiveFileName(runtime1, fileStamp(1, 10 * kSecond)), fileStamp(1, 10 * kSecond)},
-        {archiveFileName(runtime2, fileStamp(1, 30 * kSecond)), fileStamp(1, 30 * kSecond)},
-        {archiveFileName(runtime3, fileStamp(1, 20 * kSecond)), fileStamp(1, 20 * kSecond)}},
-       "", "<" + archiveFileName(runtime1, fileStamp(1, 10 * kSecond)) + ">"},
+       {{archiveFileName(runtime1, D, fileStamp(1, 10 * kSecond)), fileStamp(1, 10 * kSecond)},
+        {archiveFileName(runtime2, D, fileStamp(1, 30 * kSecond)), fileStamp(1, 30 * kSecond)},
+        {archiveFileName(runtime3, D, fileStamp(1, 20 * kSecond)), fileStamp(1, 20 * kSecond)}},
+       "", "<" + archiveFileName(runtime1, D, fileStamp(1, 10 * kSecond)) + ">"},
   };
   for (const Row& row : rows) {
     test::setContext(row.what);
-    const CacheReview review = reviewCache(slot, row.entries, now);
+    const CacheReview review = reviewCache(slot, D, row.entries);
     CHECK_EQ(review.use, row.use);
     CHECK_EQ(removals(review), row.removed);
   }
+  CHECK_EQ(reviewCache(slot, D, rows[3].entries).largestArchive, static_cast<std::uint64_t>(8192));
+
+  // Each archive mark with its archive; each recording file, and a mark left alone, with the mark.
+  const ProgramMarks marks = programMarks(
+      "app", {{markFileName(archive, 7), stamp}, {markFileName(cache, 8), stamp}, {recording, stamp},
+              {recordingCompanion(recording), stamp}, {recordingMarkName(recordingFileName(oldKey, 5)), stamp},
+              {markFileName(archiveFileName(otherApp, D, stamp), 7), stamp}, {archive + ".x.mark", stamp}});
+  std::string text;
+  for (const MarkedFile& m : marks.archives) text += "<" + m.mark + " " + m.file + ">";
+  CHECK_EQ(text, "<" + archive + ".7.mark " + archive + "><" + cache + ".8.mark " + cache + ">");
+  text.clear();
+  for (const MarkedFile& m : marks.recordings) text += "<" + m.mark + " " + m.file + ">";
+  CHECK_EQ(text, "<" + recording + ".mark " + recording + "><" + recording + ".mark " + recording +
+                     ".config><" + recordingFileName(oldKey, 5) + ".mark >");
+
+  // Twice the expected archive and a margin; what an archive of the program took counts.
+  constexpr std::uint64_t MB = 1024 * 1024;
+  CHECK_EQ(recordingSpaceNeeded({D, 3 * MB, 13 * MB, 0}), 52 * MB);
+  CHECK_EQ(recordingSpaceNeeded({D, 3 * MB, 13 * MB, 30 * MB}), 92 * MB);
+  CHECK_EQ(recordingSpaceNeeded({ArchiveKind::AotCache, 3 * MB, 10 * MB, 0}), 120 * MB);
 
   const std::string little("\xa8\xab\x0b\xf0\x13\x00", 6);
   const std::string big("\xf0\x0b\xab\xa8", 4);
-  CHECK(isDynamicArchiveHeader(little));
-  CHECK(isDynamicArchiveHeader(big));
-  CHECK(!isDynamicArchiveHeader(std::string(4, '\0')));  // the header is written last
-  CHECK(!isDynamicArchiveHeader("\xa2\xab\x0b\xf0"));    // a static archive
-  CHECK(!isDynamicArchiveHeader(little.substr(0, 3)));
+  CHECK(isFinishedArchive(D, little));
+  CHECK(isFinishedArchive(D, big));
+  CHECK(!isFinishedArchive(D, std::string(4, '\0')));  // the header is written last
+  CHECK(!isFinishedArchive(D, "\xa2\xab\x0b\xf0"));    // a static archive
+  CHECK(isFinishedArchive(ArchiveKind::AotCache, "\xa2\xab\x0b\xf0"));  // as the cache is
+  CHECK(!isFinishedArchive(ArchiveKind::AotCache, little));
+  CHECK(!isFinishedArchive(D, little.substr(0, 3)));
 }

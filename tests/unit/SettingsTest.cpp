@@ -156,11 +156,15 @@ TEST_CASE(userIniPathFor_table) {
       {"C:\\A\\app.v2.exe", "", "", "", "\\", "\\\\", "\\\\\\app.v2.ini"},
       {"app", "D:\\S", "P", "C", "D:\\S\\P", "D:\\S\\P\\C", "D:\\S\\P\\C\\app.ini"},
       {"C:\\My.Apps\\app", "D:\\S", "P", "C", "D:\\S\\P", "D:\\S\\P\\C", "D:\\S\\P\\C\\app.ini"},
+      // Names of dots and blanks, which Windows reads as "." or "..", never lead out of the folder.
+      {"app.exe", "D:\\S", "..", "..\\x/. .", "D:\\S\\", "D:\\S\\\\\\x/", "D:\\S\\\\\\x/\\app.ini"},
 #else
       {"/opt/a/app", "/home/u/.config", "My:App*", "{1-2}", "/home/u/.config/MyApp",
        "/home/u/.config/MyApp/{1-2}", "/home/u/.config/MyApp/{1-2}/app.ini"},
       {"/opt/my.app/launcher", "/c", "N", "C", "/c/N", "/c/N/C", "/c/N/C/launcher.ini"},
       {"/opt/a/launcher.bin", "/c", "a/b", "x", "/c/ab", "/c/ab/x", "/c/ab/x/launcher.ini"},
+      {"/opt/a/app", "/c", "..", "../x/..", "/c/", "/c///x/", "/c///x//app.ini"},
+      {"/opt/a/app", "/c", ".", "...", "/c/", "/c//", "/c///app.ini"},
 #endif
 
   };

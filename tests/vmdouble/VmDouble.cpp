@@ -30,6 +30,9 @@
 // Like a VM given -XX:ArchiveClassesAtExit=PATH, the double writes a small read-only file with the
 // dynamic archive's magic number there when it ends (after DestroyJavaVM has waited, or on exit
 // before the process goes), and it calls the "exit" option's hook on exit as a VM does.
+// -XX:AOTCacheOutput=PATH likewise, with the cache's number and PATH.config from the start on. With
+// archive-fails=1 (a full disk) the double calls the "abort" hook and ends with 1, as HotSpot does;
+// "crash" does so with 134. System.exit calls Shutdown.halt0 (RegisterNatives) and JVM_Halt.
 //
 // A thrown exception's message is UTF-8; printStackTrace writes it with the platform's line
 // separator into the stream it is given, and a ByteArrayOutputStream's toString hands it back as
@@ -179,6 +182,7 @@ struct Behaviour {
   std::vector<std::string> hiddenClasses;
   std::vector<std::string> refusedOptions;
   long memoryAfterTrace = 0;  // MB; 0: no limit
+  bool archiveFails = false;
 };
 
 Behaviour& behaviour() {
@@ -216,6 +220,7 @@ Behaviour& behaviour() {
     else if (key == "hide-class") instance.hiddenClasses.push_back(value);
     else if (key == "refuse-option") instance.refusedOptions.push_back(value);
     else if (key == "memory-after-trace") instance.memoryAfterTrace = std::atol(value.c_str());
+    else if (key == "archive-fails") instance.archiveFails = number != 0;
     else logLine("config unknown %s", escaped(text).c_str());
   }
   std::fclose(file);
@@ -311,7 +316,7 @@ bool knownClass(const std::string& name) {
   static const char* const builtIn[] = {
       "java/lang/String",  "java/lang/System",     "java/lang/Object",
       "java/lang/Throwable", "java/io/FileOutputStream", "java/io/PrintStream",
-      "java/io/OutputStream", "java/io/ByteArrayOutputStream"};
+      "java/io/OutputStream", "java/io/ByteArrayOutputStream", "java/lang/Shutdown"};
   if (contains(behaviour().hiddenClasses, name)) return false;
   for (const char* entry : builtIn) {
     if (name == entry) return true;
@@ -408,11 +413,17 @@ void joinAppThreads() {
   }
 }
 
+extern JNIEnv_ theEnv;
 std::string archiveAtExit;  // -XX:ArchiveClassesAtExit
+bool aotCache = false;      // -XX:AOTCacheOutput
 using ExitHook = void(JNICALL*)(jint);
-ExitHook exitHook = nullptr;  // the "exit" option's
+using AbortHook = void(JNICALL*)();
+ExitHook exitHook = nullptr;    // the "exit" option's
+AbortHook abortHook = nullptr;  // the "abort" option's
 using VfprintfHook = jint(JNICALL*)(FILE*, const char*, va_list);
 VfprintfHook vfprintfHook = nullptr;  // the "vfprintf" option's
+using HaltNative = void(JNICALL*)(JNIEnv*, jclass, jint);
+HaltNative haltNative = nullptr;  // Shutdown.halt0 as registered by the launcher
 
 // A message of the VM's own on its error stream: through the "vfprintf" hook, as a VM prints.
 void vmSays(const char* format, ...) {
@@ -426,16 +437,26 @@ void vmSays(const char* format, ...) {
   va_end(args);
 }
 
+[[noreturn]] void abortVm(int code) {
+  if (abortHook != nullptr) {
+    logLine("abort hook");
+    abortHook();
+  }
+  endProcess(code);
+}
+
 // What a VM's dump leaves: the header, written last, then (here) a little more.
 void writeArchiveAtExit() {
   if (archiveAtExit.empty()) return;
   std::remove(archiveAtExit.c_str());
-  std::string bytes("\xa8\xab\x0b\xf0", 4);
+  std::string bytes(aotCache ? "\xa2\xab\x0b\xf0" : "\xa8\xab\x0b\xf0", 4);
   bytes.resize(4096, 'x');
+  if (behaviour().archiveFails) abortVm(1);
   if (FILE* file = std::fopen(archiveAtExit.c_str(), "wb")) {
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
+  std::remove((archiveAtExit + ".config").c_str());
 #ifdef _WIN32
   SetFileAttributesA(archiveAtExit.c_str(), FILE_ATTRIBUTE_READONLY);
 #else
@@ -444,7 +465,7 @@ void writeArchiveAtExit() {
   logLine("archive written %s", escaped(archiveAtExit).c_str());
 }
 
-void systemExit(int code) {
+[[noreturn]] void halt(int code) {
   logLine("exit %d", code);
   writeArchiveAtExit();
   if (exitHook != nullptr) {
@@ -452,6 +473,11 @@ void systemExit(int code) {
     exitHook(code);
   }
   endProcess(code);
+}
+
+void systemExit(int code) {
+  if (haltNative != nullptr) haltNative(&theEnv, nullptr, code);
+  halt(code);
 }
 
 void runAction(const std::string& action, const char* who) {
@@ -475,6 +501,9 @@ void runAction(const std::string& action, const char* who) {
     raise(rest.substr(0, gap).c_str(), std::string(bytes, 'x'));
   } else if (verb == "exit") {
     systemExit(std::atoi(rest.c_str()));
+  } else if (verb == "crash") {
+    logLine("crash");
+    abortVm(134);
   } else if (verb == "sleep") {
     sleepMs(std::atol(rest.c_str()));
   } else if (verb == "wait-file") {
@@ -938,6 +967,12 @@ jint JNICALL DetachCurrentThread(JavaVM*) {
   return behaviour().detachResult;
 }
 
+// Only Shutdown.halt0 is ever registered.
+jint JNICALL RegisterNatives(JNIEnv*, jclass, const JNINativeMethod* methods, jint) {
+  haltNative = reinterpret_cast<HaltNative>(methods[0].fnPtr);
+  return JNI_OK;
+}
+
 jint JNICALL GetEnv(JavaVM*, void** env, jint) {
   if (env != nullptr) *env = &theEnv;
   return JNI_OK;
@@ -980,6 +1015,7 @@ void buildTables() {
   envTable.ExceptionCheck = ExceptionCheck;
   envTable.ExceptionClear = ExceptionClear;
   envTable.ExceptionDescribe = ExceptionDescribe;
+  envTable.RegisterNatives = RegisterNatives;
   theEnv.functions = &envTable;
 
   constexpr std::size_t kVmSlots = sizeof(JNIInvokeInterface_) / sizeof(void*);
@@ -1067,6 +1103,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
       logLine("hook %s", text.c_str());
       void* hook = init->options[i].extraInfo;
       if (text == "exit") exitHook = reinterpret_cast<ExitHook>(hook);
+      if (text == "abort") abortHook = reinterpret_cast<AbortHook>(hook);
       if (text == "vfprintf") vfprintfHook = reinterpret_cast<VfprintfHook>(hook);
       continue;
     }
@@ -1080,20 +1117,28 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     }
     if (refused) continue;
     static const char kArchiveAtExit[] = "-XX:ArchiveClassesAtExit=";
+    static const char kCacheOutput[] = "-XX:AOTCacheOutput=";
     if (text.compare(0, sizeof kArchiveAtExit - 1, kArchiveAtExit) == 0) {
       archiveAtExit = text.substr(sizeof kArchiveAtExit - 1);
+    }
+    if (text.compare(0, sizeof kCacheOutput - 1, kCacheOutput) == 0) {
+      archiveAtExit = text.substr(sizeof kCacheOutput - 1);
+      aotCache = true;
     }
   }
   if (!created) runActions(behaviour().createActions, "CreateJavaVM");
   const int result = created ? JNI_EEXIST : refused ? JNI_EINVAL : behaviour().createResult;
   logLine("CreateJavaVM result=%d", result);
   if (result != JNI_OK) return result;
+  if (FILE* notes = aotCache ? std::fopen((archiveAtExit + ".config").c_str(), "wb") : nullptr) std::fclose(notes);
   created = true;
   vmThread = true;
   *vm = &theVm;
   *env = &theEnv;
   return JNI_OK;
 }
+
+JNIEXPORT void JNICALL JVM_Halt(jint code) { halt(code); }
 
 JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize size, jsize* count) {
   const jsize found = created ? 1 : 0;

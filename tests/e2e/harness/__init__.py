@@ -2,7 +2,7 @@
 
 paths       where the sources and builds are (SOURCE_DIR, BUILD_DIR, linux_build, win64_build, ...)
 process     Linux runs: make_app(...) then run_linux(exe, args) -> Result(code, stdout, stderr);
-            tree_state, wait_for
+            tree_state, wait_for, other_user (another local user, as root)
 display     with Xvfb() as display: a private X display for a Linux program
 wine        with Wine('label') as wine: wine.run(exe, args) -> Result(code, boxes, stdout, stderr):
             the program runs under wine64 on a private Xvfb display in a throw-away prefix, through
@@ -25,7 +25,7 @@ from .paths import (BUILD_DIR, JDK_HOME, SCREENSHOT_DIR, SOURCE_DIR, linux_build
                     win64_build)
 from .pictures import (Picture, bmp_to_png, make_icon, read_bmp, read_xwd, write_pictures,
                        write_png)
-from .process import Result, make_app, run_linux, tree_state, wait_for
+from .process import Result, make_app, other_user, run_linux, tree_state, wait_for
 from .session import Session, WineError, control
 from .texts import (app_ini, class_sources, log_field, read_lines, read_log, secondary_calls, text,
                     traced, unescape_log)
@@ -35,5 +35,6 @@ __all__ = ['SOURCE_DIR', 'tree_state', 'BUILD_DIR', 'linux_build', 'win64_build'
            'make_app', 'run_linux', 'Result', 'Wine', 'WineError', 'WineCase', 'bmp_to_png',
            'SCREENSHOT_DIR', 'read_bmp', 'Picture', 'Session', 'control', 'text', 'app_ini',
            'read_lines', 'traced', 'wait_for', 'read_log', 'log_field', 'unescape_log',
-           'secondary_calls', 'block_name', 'private_folder', 'block_files', 'channel_files', 'make_icon', 'Xvfb',
-           'write_pictures', 'JDK_HOME', 'class_sources', 'read_xwd', 'write_png']
+           'secondary_calls', 'block_name', 'private_folder', 'block_files', 'channel_files',
+           'make_icon', 'Xvfb', 'write_pictures', 'JDK_HOME', 'class_sources', 'read_xwd',
+           'write_png', 'other_user']

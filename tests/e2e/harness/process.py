@@ -2,10 +2,12 @@
 
 import hashlib
 import os
+import pwd
 import shutil
 import signal
 import subprocess
 import time
+import unittest
 from pathlib import Path
 
 
@@ -127,3 +129,15 @@ def wait_for(condition, what, timeout=60, interval=0.02):
             return
         time.sleep(interval)
     raise AssertionError('%s did not happen within %s s' % (what, timeout))
+
+
+def other_user(name='qlother'):
+    """The pwd entry of another local user (made with useradd when missing), for what other users
+    can do; unittest.SkipTest when the tests do not run as root, who alone can make one."""
+    if os.geteuid() != 0:
+        raise unittest.SkipTest('not root: no other local user can be made or acted for')
+    try:
+        return pwd.getpwnam(name)
+    except KeyError:
+        subprocess.run(['useradd', '--no-create-home', name], check=True, timeout=60)
+        return pwd.getpwnam(name)

@@ -45,11 +45,12 @@ def traced(lines, prefix):
 
 
 def class_sources(output):
-    """{class name: source} from the VM's -Xlog:class+load lines in output; "shared objects file
-    (top)" is the source of a class that came from the dynamic archive."""
+    """{class name: source} from the VM's -Xlog:class+load lines in output, the first line of a class
+    (a VM that assembles an ahead-of-time cache logs after the start's own); "shared objects file
+    (top)" is the source of a class from a dynamic archive, "shared objects file" from the cache."""
     sources = {}
     for m in re.finditer(r'\]\[class,load\s*\] (\S+) source: (.*)$', output, re.M):
-        sources[m.group(1)] = m.group(2).strip()
+        sources.setdefault(m.group(1), m.group(2).strip())
     return sources
 
 
