@@ -160,7 +160,7 @@ class ArchiveScenarios:
         self.assertEqual(len(recording), 1)
         self.assertEqual(first.options, ['-Djava.class.path=app.jar'] + self.QUIET + [
             '-Xlog:jni+resolve=off', recording[0], '-Xlog:class+load',
-            'exit, abort (hooks that finish the class-data archive)'])
+            'exit (hook that finishes the class-data archive)'])
         for folder in (self.archives, self.archives.parent, self.archives.parent.parent):
             self.assertEqual(folder.stat().st_mode & 0o777, 0o700, folder)
 

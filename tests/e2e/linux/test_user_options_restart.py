@@ -109,8 +109,7 @@ class UserOptionsAndRestart(unittest.TestCase):
         wait_for(lambda: len(read_lines(folder / 'log')) == 2, 'the restarted run', timeout=120)
         # The new process holds the block: a later start hands its arguments over.
         self.assertEqual(run_linux(exe, ['two'], env=env).code, 0)
-        wait_for(lambda: (folder / 'secondary').exists(), 'secondaryMain')
-        self.assertEqual((folder / 'secondary').read_text(), 'two')
+        wait_for(lambda: read_lines(folder / 'secondary') == ['two'], 'secondaryMain')
         (folder / 'stop').write_text('')
         self.ended(folder, 3)
 

@@ -154,7 +154,7 @@ class ExecutableInspection(unittest.TestCase):
     # Bytes each stripped executable may take, with every resource. A launcher is copied beside
     # every application a vendor ships: growth past these is a regression to look at. (The aim is
     # 80 KiB and 96 KiB; see docs/architecture.md for where the bytes go.)
-    BUDGETS = {'i686': 124 * 1024, 'x86_64': 132 * 1024}
+    BUDGETS = {'i686': 136 * 1024, 'x86_64': 143 * 1024}
 
     def test_size_budget(self):
         for label, path, _magic, _machine in self.TARGETS:
