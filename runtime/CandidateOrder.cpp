@@ -94,7 +94,11 @@ void appendCandidate(CandidateList& list, const JavaVersion& version, const std:
         versionTraceText(version).c_str(), home.c_str(), yesNo(isServer), yesNo(favored));
 }
 
-std::string pickCandidate(CandidateList& list, const LauncherConfig& config) {
+bool pickCandidate(CandidateList& list, const LauncherConfig& config, std::string& home) {
+  if (list.empty()) {
+    trace("no registered runtime found");
+    return false;
+  }
   sortCandidates(list, config);
   trace("sorted candidates: %u", static_cast<unsigned>(list.size()));
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -103,9 +107,10 @@ std::string pickCandidate(CandidateList& list, const LauncherConfig& config) {
           yesNo(list[i].favored), list[i].home.c_str(), list[i].origin.c_str());
   }
   const std::size_t chosen = selectCandidate(list, config.preferredVersions);
+  home = list[chosen].home;
   trace("selected candidate: version %s, home %s", versionTraceText(list[chosen].version).c_str(),
-        list[chosen].home.c_str());
-  return list[chosen].home;
+        home.c_str());
+  return true;
 }
 
 }  // namespace runtime

@@ -55,8 +55,8 @@ const char* kindName(RuntimeKind kind);  // "JDK" or "JRE"
 bool inRange(const JavaVersion& version, const LauncherConfig& config, const std::string& origin);
 void appendCandidate(CandidateList& list, const JavaVersion& version, const std::string& home,
                      bool isServer, bool favored, const std::string& origin);
-// Sorts, traces and selects: the selected home. The list is not empty.
-std::string pickCandidate(CandidateList& list, const LauncherConfig& config);
+// Sorts, traces and selects: the selected home. False, traced, when the list is empty.
+bool pickCandidate(CandidateList& list, const LauncherConfig& config, std::string& home);
 
 }  // namespace runtime
 

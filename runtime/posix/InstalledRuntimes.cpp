@@ -77,12 +77,7 @@ bool searchInstalledRuntimes(const LauncherConfig& config, std::string& home) {
     trace("no installed runtime passed; trying JAVA_HOME");
     collectJavaHome(config, list);
   }
-  if (list.empty()) {
-    trace("no registered runtime found");
-    return false;
-  }
-  home = pickCandidate(list, config);
-  return true;
+  return pickCandidate(list, config, home);
 }
 
 }  // namespace runtime

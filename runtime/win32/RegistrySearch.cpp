@@ -142,10 +142,7 @@ bool searchInstalledRuntimes(const LauncherConfig& config, std::string& home) {
             keys[i].baseKey);
     }
   }
-  if (!list.empty()) {
-    home = pickCandidate(list, config);
-    return true;
-  }
+  if (!list.empty()) return pickCandidate(list, config, home);
 
   trace("no runtime of the classic keys passed; searching the keys of today's installers, the "
         "per-user hive and JAVA_HOME");
@@ -167,12 +164,7 @@ bool searchInstalledRuntimes(const LauncherConfig& config, std::string& home) {
     }
   }
   collectJavaHome(config, list);
-  if (list.empty()) {
-    trace("no registered runtime found");
-    return false;
-  }
-  home = pickCandidate(list, config);
-  return true;
+  return pickCandidate(list, config, home);
 }
 
 }  // namespace runtime
