@@ -159,6 +159,9 @@ class WithoutWindows(unittest.TestCase):
             children = Path('/proc/%d/task/%d/children' % (process.pid, process.pid))
             wait_for(lambda: children.read_text().strip(), 'the desktop dialog', timeout=30)
             dialog = Path('/proc') / children.read_text().split()[0]
+            # Between fork and exec the child's command line is the launcher's or empty.
+            wait_for(lambda: (dialog / 'cmdline').read_bytes().startswith(b'xmessage\0'),
+                     'the dialog program', timeout=30)
             self.assertEqual((dialog / 'cmdline').read_bytes().split(b'\0')[-2].decode(),
                              text('IDS_NO_MAIN_CLASS'))
             wait_for(lambda: 'Error' in subprocess.run(['xwininfo', '-root', '-tree', '-display', display],
