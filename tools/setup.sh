@@ -29,7 +29,13 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  $sudo apt-get update -qq
+  # A mirror caught in the middle of a sync serves index files of the wrong size for a while.
+  for try in 1 2 3 4 5; do
+    $sudo apt-get update -qq && break
+    [ "$try" -lt 5 ] || exit 1
+    echo "setup: the package lists could not all be read; trying again in $((try * 30)) s"
+    sleep $((try * 30))
+  done
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 [ "${1:-}" != "--linux" ] || exit 0
