@@ -29,14 +29,18 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  # A mirror caught in the middle of a sync serves index files of the wrong size for a while.
-  for try in 1 2 3 4 5; do
-    $sudo apt-get update -qq && break
-    [ "$try" -lt 5 ] || exit 1
-    echo "setup: the package lists could not all be read; trying again in $((try * 30)) s"
-    sleep $((try * 30))
+  # A mirror caught in the middle of a sync serves some index files of the wrong size for a while
+  # (seen: the security suite's i386 list). Without that list the i386 half of a library that a
+  # security fix changed cannot match its amd64 half, so then everything comes from the release's
+  # own suite, where both halves are the same version.
+  suite=()
+  for try in 1 2 3; do
+    if $sudo apt-get update -qq; then suite=(); break; fi
+    suite=(-t "$(. /etc/os-release && echo "$VERSION_CODENAME")" --allow-downgrades)
+    [ "$try" -eq 3 ] || { echo "setup: the package lists could not all be read; again in $((try * 20)) s"; sleep $((try * 20)); }
   done
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  [ ${#suite[@]} -eq 0 ] || echo "setup: installing from ${suite[1]} alone"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${suite[@]}" "${missing[@]}" >/dev/null
 fi
 [ "${1:-}" != "--linux" ] || exit 0
 
