@@ -72,6 +72,8 @@ bool Launcher::init() {
   if (singleInstance_.enabled && !singleInstance_.isFirstInstance) return true;
 
   if (!config::readSettings(config_)) return false;
+  // Before the working folder or the environment changes: a restart starts the program as it began.
+  if (config_.restartOnExitCode) os::rememberStartState();
 
   if (config_.overrideWorkingDir) applyWorkingDirectory(config_.programPath);
 

@@ -13,12 +13,15 @@
 namespace os {
 
 // Thread locale and the one window-system call after which the first thread can receive thread
-// messages (nothing to do there on POSIX). Also remembers the environment and the current folder
-// the process began with, before the launcher changes either, for startProgramAgain.
+// messages. Nothing to do on POSIX.
 void initializeFirstThread();
 
+// Remembers the environment and the current folder the process began with, for startProgramAgain;
+// called before the launcher changes either, and only by a program that may be restarted.
+void rememberStartState();
+
 // The program started anew as the user started it: this executable with the arguments, the
-// environment and the current folder this process began with, and the variable name set to value.
+// environment and the current folder remembered at start, and the variable name set to value.
 // The new process runs on after this one has ended. False when it could not be started.
 bool startProgramAgain(const std::string& programPath, const char* name, const std::string& value);
 

@@ -24,7 +24,9 @@ StringArray startEnvironment;
 std::string startFolder;
 }  // namespace
 
-void initializeFirstThread() {
+void initializeFirstThread() {}
+
+void rememberStartState() {
   startEnvironment.clear();
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     startEnvironment.emplace_back(*entry);

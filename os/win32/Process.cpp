@@ -45,7 +45,9 @@ void initializeFirstThread() {
   SetThreadLocale(GetSystemDefaultLCID());
   // Gives this thread a message queue, so that thread messages posted to it are kept.
   DefWindowProcA(nullptr, 0, 0, 0);
+}
 
+void rememberStartState() {
   startEnvironment.clear();
   if (wchar_t* block = GetEnvironmentStringsW()) {
     const wchar_t* end = block;
