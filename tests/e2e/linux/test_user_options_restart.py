@@ -73,17 +73,6 @@ class UserOptionsAndRestart(unittest.TestCase):
                  '%d launchers to end' % count, timeout=120)
         return read_lines(folder / 'trace.txt')
 
-    def test_the_users_options_win_and_a_restart_keeps_arguments_and_folder(self):
-        exe, folder, env, user_ini = self.app('plain', '-Xmx64m -Dp=program -Du=program',
-                                              '-Xmx256m -Du=user', 'Restart Exit Code=3\n')
-        first = run_linux(exe, ['a', 'b c'], env=env, cwd=self.root)
-        self.assertEqual(first.code, 0, first)  # System.exit(3) asked for the restart
-        trace = self.ended(folder, 2)
-        self.assertEqual([line.split(' ', 1)[1] for line in read_lines(folder / 'log')],
-                         ['a|b c %s 256 program user %s' % (self.root, user_ini)] * 2)
-        self.assertIn('VM parameters of %s: 2 options' % user_ini, trace)
-        self.assertEqual(len([t for t in traced(trace, 'restart: ') if 'started again' in t]), 1)
-
     def test_a_restart_loop_stops_and_a_service_reads_no_user_options(self):
         # main ends with an uncaught exception every time: exit code 1 asks for a restart, three
         # times within the minute, then the code stays.
@@ -98,21 +87,24 @@ class UserOptionsAndRestart(unittest.TestCase):
         self.assertEqual([line.split(' ', 4)[4] for line in read_lines(folder / 'log')],
                          ['null null null'] * 4)
 
-    def test_a_restarted_single_instance_is_the_first_instance(self):
-        exe, folder, env, _ = self.app('single', '-Dr.wait=true', '',
-                                       'Restart Exit Code=3\nSingle Instance=yes\n')
+    def test_a_restart_keeps_arguments_folder_and_the_users_options_and_is_the_first_instance(self):
+        exe, folder, env, user_ini = self.app('single', '-Xmx64m -Dp=program -Du=program -Dr.wait=true',
+                                              '-Xmx256m -Du=user', 'Restart Exit Code=3\nSingle Instance=yes\n')
         # The restarted process keeps standard output and error: the first is waited for alone.
-        first = subprocess.run([str(exe), 'one'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=120, env=dict(
+        first = subprocess.run([str(exe), 'a', 'b c'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=120, cwd=self.root, env=dict(
                                    os.environ, **{k: str(v) for k, v in env.items() if v is not None}))
-        self.assertEqual(first.returncode, 0)
+        self.assertEqual(first.returncode, 0)  # System.exit(3) asked for the restart
         wait_for(lambda: len(read_lines(folder / 'log')) == 2, 'the restarted run', timeout=120)
+        self.assertEqual([line.split(' ', 1)[1] for line in read_lines(folder / 'log')],
+                         ['a|b c %s 256 program user %s' % (self.root, user_ini)] * 2)
         # The new process holds the block: a later start hands its arguments over.
         self.assertEqual(run_linux(exe, ['two'], env=env).code, 0)
         wait_for(lambda: read_lines(folder / 'secondary') == ['two'], 'secondaryMain')
         (folder / 'stop').write_text('')
-        self.ended(folder, 3)
-
+        trace = self.ended(folder, 3)
+        self.assertIn('VM parameters of %s: 2 options' % user_ini, trace)
+        self.assertEqual(len([t for t in traced(trace, 'restart: ') if 'started again' in t]), 1)
 
 if __name__ == '__main__':
     unittest.main()
